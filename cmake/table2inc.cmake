@@ -1,0 +1,12 @@
+# Converts one name table file (IN) into C string literals (OUT).
+file(STRINGS ${IN} rows ENCODING UTF-8)
+set(text "")
+foreach(row IN LISTS rows)
+    if(row STREQUAL "" OR row MATCHES "^#")
+        continue()
+    endif()
+    string(REPLACE "\\" "\\\\" row "${row}")
+    string(REPLACE "\"" "\\\"" row "${row}")
+    string(APPEND text "\"${row}\",\n")
+endforeach()
+file(WRITE ${OUT} "${text}")

@@ -1,0 +1,23 @@
+#!/bin/bash
+# Creates a Wine machine for the removal program in the folder $1: headless,
+# and cut off from the host, since the program searches every fixed drive and
+# deletes what it finds there.
+set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
+. "$here/wine-env.sh"
+prefix=$(readlink -m "$1")
+export WINEPREFIX=$prefix
+rm -rf "$prefix"
+"$WINE" wineboot -i >/dev/null 2>&1
+wineserver -w
+# No drive for the Linux root, and real folders in place of the links into the home.
+rm -f "$prefix/dosdevices/z:"
+find "$prefix/drive_c" -type l | while read -r link; do
+    rm -f "$link"
+    mkdir -p "$link"
+done
+"$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+"$WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null 2>&1
+wineserver -w
+[ ! -e "$prefix/dosdevices/z:" ] && [ -z "$(find "$prefix/drive_c" -type l)" ] || { echo "prefix not cut off" >&2; exit 1; }
+echo "$prefix"

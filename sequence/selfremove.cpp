@@ -1,0 +1,4 @@
+/* Placeholder until this phase is written: does nothing yet. */
+#include "uninstall.h"
+
+void ScheduleSelfRemoval(void) {}
