@@ -18,6 +18,8 @@ find "$prefix/drive_c" -type l | while read -r link; do
 done
 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 "$WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null 2>&1
+# The machine plays Windows XP unless a test or a program asks for another version.
+"$WINE" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
 wineserver -w
 [ ! -e "$prefix/dosdevices/z:" ] && [ -z "$(find "$prefix/drive_c" -type l)" ] || { echo "prefix not cut off" >&2; exit 1; }
 echo "$prefix"

@@ -18,4 +18,12 @@ cp -f "$program" "$bin/"
 if [ -n "${QT58_TOOLS:-}" ] && [ -d "$QT58_TOOLS" ]; then
     find "$QT58_TOOLS" -maxdepth 1 -name '*.exe' -exec cp -f {} "$bin/" \;
 fi
+# A test executable named "*_win98_test.exe" (winme, win2k, winxp likewise)
+# runs with Wine playing that version.
+name=$(basename "$program")
+appkey="HKCU\\Software\\Wine\\AppDefaults\\$name"
+if [[ $name =~ _(win98|winme|win2k|winxp)_test\.exe$ ]]; then
+    "$WINE" reg add "$appkey" /v Version /d "${BASH_REMATCH[1]}" /f >/dev/null 2>&1
+fi
+cd "$bin"
 exec "$WINE" "C:\\qt58test\\$(basename "$program")" "$@"
