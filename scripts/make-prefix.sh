@@ -9,7 +9,7 @@ prefix=$(readlink -m "$1")
 export WINEPREFIX=$prefix
 rm -rf "$prefix"
 "$WINE" wineboot -i >/dev/null 2>&1
-wineserver -w
+"$WINESERVER" -w
 # No drive for the Linux root, and real folders in place of the links into the home.
 rm -f "$prefix/dosdevices/z:"
 find "$prefix/drive_c" -type l | while read -r link; do
@@ -20,6 +20,6 @@ done
 "$WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null 2>&1
 # The machine plays Windows XP unless a test or a program asks for another version.
 "$WINE" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
-wineserver -w
+"$WINESERVER" -w
 [ ! -e "$prefix/dosdevices/z:" ] && [ -z "$(find "$prefix/drive_c" -type l)" ] || { echo "prefix not cut off" >&2; exit 1; }
 echo "$prefix"

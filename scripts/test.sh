@@ -1,10 +1,10 @@
 #!/bin/bash
-# Runs the test suite of a build folder (default: build) on a fresh copy of a
+# Runs the test suite of a build folder (default: build/win64) on a fresh copy of a
 # prepared Wine test machine; further arguments go to ctest (e.g. -R sweeps).
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
 . "$here/wine-env.sh"
-build=$(readlink -m "${1:-$here/../build}")
+build=$(readlink -m "${1:-$here/../build/win64}")
 shift || true
 template="$build/wine-template"
 machine="$build/wine-machine"
@@ -14,14 +14,14 @@ if [ ! -f "$template/.made" ] || [ "$here/make-prefix.sh" -nt "$template/.made" 
     touch "$template/.made"
 fi
 export WINEPREFIX="$machine"
-wineserver -k 2>/dev/null || true
+"$WINESERVER" -k 2>/dev/null || true
 rm -rf "$machine"
 cp -a "$template" "$machine"
 # One server for the whole run keeps process start-up fast; it and the
 # machine's services are started here so that they hold none of ctest's pipes.
-wineserver -p >/dev/null 2>&1 </dev/null &
+"$WINESERVER" -p >/dev/null 2>&1 </dev/null &
 "$WINE" wineboot -u >/dev/null 2>&1 </dev/null || true
 status=0
 ctest --test-dir "$build" --output-on-failure "$@" || status=$?
-wineserver -k 2>/dev/null || true
+"$WINESERVER" -k 2>/dev/null || true
 exit $status

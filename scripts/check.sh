@@ -1,0 +1,7 @@
+#!/bin/bash
+# Sets up the machine, builds, and runs every test on the Wine test machine.
+set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
+"$here/setup.sh"
+"$here/build.sh"
+"$here/test.sh" "$here/../build/win64"
