@@ -9,6 +9,6 @@ export WINEPREFIX="$build/demo-machine"
 "$here/make-prefix.sh" "$WINEPREFIX" >/dev/null
 "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
 "$WINE" wineboot -u >/dev/null 2>&1 </dev/null || true
-QT58_TOOLS="$build/tools" "$here/wine-run.sh" "$build/tools/boxbot.exe" 'C:\qt58test\QT58Uninstall.exe' winxp \
+QT58_PROGRAM="$build/QT58Uninstall.exe" QT58_TOOLS="$build/tools" "$here/wine-run.sh" "$build/tools/boxbot.exe" 'C:\qt58test\QT58Uninstall.exe' winxp \
     'VORSICHT!=OK' 'Deinstallation abgeschlossen=NO' 'Neustart erforderlich=OK' < /dev/null
 "$WINESERVER" -k
