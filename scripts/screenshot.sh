@@ -16,7 +16,7 @@ tool="$build/tools/progressshot.exe"
 work=$(mktemp -d /tmp/qt58-shot.XXXXXX)
 xvfb=""
 cleanup() {
-    WINEPREFIX="$work/machine" wineserver -k 2>/dev/null || true
+    WINEPREFIX="$work/machine" "$WINESERVER" -k 2>/dev/null || true
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
     rm -rf "$work"
 }
@@ -29,8 +29,10 @@ else
     "$here/make-prefix.sh" "$work/machine" >/dev/null
 fi
 export WINEPREFIX="$work/machine"
-wineserver -p >/dev/null 2>&1 </dev/null &
+"$WINESERVER" -p >/dev/null 2>&1 </dev/null &
 "$WINE" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1
+# No window manager runs: Wine draws the window frames itself.
+"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
