@@ -130,3 +130,6 @@ int WriteUninstallMarker(void);
 int HandBackCompanionApps(void);
 
 #endif
+LONG DeleteKeyWithSubkeys(HKEY root, const char *path);
+void TraceRegistryDeletion(const char *format, const char *first, const char *second);
+void DeleteKeysByValue(const char *parentPath, const char *valueName, const char *wantedData, int isQueue);

@@ -6,6 +6,7 @@
 #include "uninstall.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 #include <algorithm>
 #include <set>
 
@@ -36,10 +37,26 @@ static std::string Canonical(HKEY root, const std::string &path)
     return Upper(KeyText(root, path));
 }
 
+/* Opens root\path with the access asked; a path of more than 255 characters
+ * one component at a time, as Wine refuses such ANSI paths in one call. */
+static LONG OpenKeyPath(HKEY root, const std::string &path, REGSAM access, HKEY *result)
+{
+    if (path.size() < 256)
+        return RegOpenKeyExA(root, path.c_str(), 0, access, result);
+    size_t slash = path.rfind('\\');
+    HKEY parent;
+    LONG status = OpenKeyPath(root, path.substr(0, slash), 0, &parent);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = RegOpenKeyExA(parent, path.c_str() + slash + 1, 0, access, result);
+    RegCloseKey(parent);
+    return status;
+}
+
 bool PlantedKeyExists(HKEY root, const std::string &path)
 {
     HKEY key;
-    LONG status = RegOpenKeyExA(root, path.c_str(), 0, 0, &key);
+    LONG status = OpenKeyPath(root, path, 0, &key);
     if (status == ERROR_SUCCESS)
         RegCloseKey(key);
     return status == ERROR_SUCCESS || status == ERROR_ACCESS_DENIED;
@@ -48,7 +65,7 @@ bool PlantedKeyExists(HKEY root, const std::string &path)
 bool PlantedValueExists(HKEY root, const std::string &path, const std::string &name)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (OpenKeyPath(root, path, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     LONG status = RegQueryValueExA(key, name.c_str(), NULL, NULL, NULL, NULL);
     RegCloseKey(key);
@@ -59,7 +76,7 @@ bool PlantedValueExists(HKEY root, const std::string &path, const std::string &n
 static LONG SetKeySecurity(HKEY root, const std::string &path, PSID owner, PSID allowed, DWORD mask)
 {
     HKEY key;
-    LONG status = RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC | (owner ? WRITE_OWNER : 0), &key);
+    LONG status = OpenKeyPath(root, path, WRITE_DAC | (owner ? WRITE_OWNER : 0), &key);
     if (status != ERROR_SUCCESS)
         return status;
     BYTE aclBuffer[256];
@@ -93,10 +110,12 @@ struct WellKnownSid {
 
 void ForceDeleteKeyTree(HKEY root, const std::string &path)
 {
+    if (path.size() < 256 && SHDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS)
+        return;
     WellKnownSid administrators(SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 2);
     SetKeySecurity(root, path, NULL, administrators.sid, KEY_ALL_ACCESS);
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (OpenKeyPath(root, path, KEY_READ, &key) == ERROR_SUCCESS) {
         std::vector<std::string> names;
         char name[512];
         for (DWORD i = 0;; i++) {
@@ -109,7 +128,13 @@ void ForceDeleteKeyTree(HKEY root, const std::string &path)
         for (const std::string &child : names)
             ForceDeleteKeyTree(root, path + "\\" + child);
     }
-    RegDeleteKeyA(root, path.c_str());
+    size_t slash = path.rfind('\\');
+    HKEY parent = root;
+    if (slash == std::string::npos || OpenKeyPath(root, path.substr(0, slash), DELETE, &parent) == ERROR_SUCCESS) {
+        RegDeleteKeyA(parent, path.c_str() + (slash == std::string::npos ? 0 : slash + 1));
+        if (parent != root)
+            RegCloseKey(parent);
+    }
 }
 
 RegistryPlanter::~RegistryPlanter()
@@ -118,7 +143,7 @@ RegistryPlanter::~RegistryPlanter()
         if (!it->isValue)
             continue;
         HKEY key;
-        if (RegOpenKeyExA(it->root, it->path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        if (OpenKeyPath(it->root, it->path, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
             RegDeleteValueA(key, it->value.c_str());
             RegCloseKey(key);
         }
@@ -128,39 +153,38 @@ RegistryPlanter::~RegistryPlanter()
             ForceDeleteKeyTree(it->root, it->path);
 }
 
-/* Creates every missing component of the path; the first one created is
+/* Creates the key and its missing parents; the topmost key created is
  * remembered for removal (with everything below it). */
 void RegistryPlanter::MakeKey(HKEY root, const std::string &path)
 {
-    for (size_t end = 0; end != std::string::npos;) {
-        end = path.find('\\', end + 1);
-        std::string prefix = path.substr(0, end);
-        HKEY key;
-        DWORD disposition = 0;
-        LONG status = RegCreateKeyExA(root, prefix.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                      NULL, &key, &disposition);
-        if (status == ERROR_CHILD_MUST_BE_VOLATILE)
-            status = RegCreateKeyExA(root, prefix.c_str(), 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
-                                     &key, &disposition);
-        if (status != ERROR_SUCCESS) {
-            /* A key locked by Lock() is only opened, never created anew. */
-            if (PlantedKeyExists(root, prefix))
-                continue;
-            ADD_FAILURE() << "cannot create " << KeyText(root, prefix) << ": " << status;
+    if (PlantedKeyExists(root, path))
+        return;
+    size_t slash = path.rfind('\\');
+    HKEY parent = root;
+    if (slash != std::string::npos) {
+        MakeKey(root, path.substr(0, slash));
+        if (OpenKeyPath(root, path.substr(0, slash), KEY_CREATE_SUB_KEY, &parent) != ERROR_SUCCESS) {
+            ADD_FAILURE() << "cannot open " << KeyText(root, path.substr(0, slash));
             return;
         }
-        RegCloseKey(key);
-        if (disposition == REG_CREATED_NEW_KEY) {
-            bool underMade = false;
-            std::string canonical = Canonical(root, prefix);
-            for (const Made &m : made)
-                if (!m.isValue && canonical.compare(0, Canonical(m.root, m.path).size() + 1,
-                                                    Canonical(m.root, m.path) + "\\") == 0)
-                    underMade = true;
-            if (!underMade)
-                made.push_back({root, prefix, "", false});
-        }
     }
+    const char *name = path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+    HKEY key;
+    LONG status = RegCreateKeyExA(parent, name, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_READ, NULL, &key, NULL);
+    if (status == ERROR_CHILD_MUST_BE_VOLATILE)
+        status = RegCreateKeyExA(parent, name, 0, NULL, REG_OPTION_VOLATILE, KEY_READ, NULL, &key, NULL);
+    if (parent != root)
+        RegCloseKey(parent);
+    if (status != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot create " << KeyText(root, path) << ": " << status;
+        return;
+    }
+    RegCloseKey(key);
+    std::string canonical = Canonical(root, path);
+    for (const Made &m : made)
+        if (!m.isValue && canonical.compare(0, m.canonical.size() + 1, m.canonical + "\\") == 0)
+            return;
+    made.push_back({root, path, "", false, canonical});
 }
 
 void RegistryPlanter::Key(HKEY root, const std::string &path)
@@ -168,8 +192,7 @@ void RegistryPlanter::Key(HKEY root, const std::string &path)
     std::string canonical = Canonical(root, path);
     bool ours = false;
     for (const Made &m : made) {
-        std::string top = Canonical(m.root, m.path);
-        if (!m.isValue && (canonical == top || canonical.compare(0, top.size() + 1, top + "\\") == 0))
+        if (!m.isValue && (canonical == m.canonical || canonical.compare(0, m.canonical.size() + 1, m.canonical + "\\") == 0))
             ours = true;
     }
     if (!ours && PlantedKeyExists(root, path)) {
@@ -181,12 +204,13 @@ void RegistryPlanter::Key(HKEY root, const std::string &path)
 
 void RegistryPlanter::RecordValue(HKEY root, const std::string &path, const std::string &name)
 {
+    std::string canonical = Canonical(root, path) + "|" + Upper(name);
     for (const Made &m : made)
-        if (m.isValue && Canonical(m.root, m.path) == Canonical(root, path) && Upper(m.value) == Upper(name))
+        if (m.isValue && m.canonical == canonical)
             return;
     if (PlantedValueExists(root, path, name))
         ADD_FAILURE() << "planting over an existing value " << KeyText(root, path) << " " << name;
-    made.push_back({root, path, name, true});
+    made.push_back({root, path, name, true, canonical});
 }
 
 void RegistryPlanter::Value(HKEY root, const std::string &path, const std::string &name, const std::string &data,
@@ -195,7 +219,7 @@ void RegistryPlanter::Value(HKEY root, const std::string &path, const std::strin
     MakeKey(root, path);
     RecordValue(root, path, name);
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(root, path.c_str(), 0, KEY_SET_VALUE, &key)) << KeyText(root, path);
+    ASSERT_EQ(ERROR_SUCCESS, OpenKeyPath(root, path, KEY_SET_VALUE, &key)) << KeyText(root, path);
     EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type, (const BYTE *)data.data(),
                                             (DWORD)(data.size() + (withTerminator ? 1 : 0))))
         << KeyText(root, path) << " " << name;
@@ -215,6 +239,47 @@ void RegistryPlanter::Lock(HKEY root, const std::string &path, KeyLock lock)
                       ? SetKeySecurity(root, path, administrators.sid, NULL, 0)
                       : SetKeySecurity(root, path, system.sid, administrators.sid, DELETE);
     EXPECT_EQ(ERROR_SUCCESS, status) << "locking " << KeyText(root, path);
+}
+
+static LONG(WINAPI *WineRegDeleteKeyA)(HKEY, LPCSTR);
+
+/* Deletes the subkeys first, always taking the first one left, then the key. */
+static LONG WINAPI DeleteKeyAs9x(HKEY root, LPCSTR path)
+{
+    if (path == NULL || path[0] == '\0')
+        return WineRegDeleteKeyA(root, path);
+    HKEY key;
+    LONG status = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    char name[256];
+    while (RegEnumKeyA(key, 0, name, sizeof name) == ERROR_SUCCESS && DeleteKeyAs9x(key, name) == ERROR_SUCCESS)
+        ;
+    RegCloseKey(key);
+    return WineRegDeleteKeyA(root, path);
+}
+
+Win9xKeyDeletion::Win9xKeyDeletion() : patch("ADVAPI32.dll", "RegDeleteKeyA", (void *)DeleteKeyAs9x)
+{
+    WineRegDeleteKeyA = (LONG(WINAPI *)(HKEY, LPCSTR))patch.previous;
+}
+
+static DWORD WINAPI RunWork(void *work)
+{
+    (*(const std::function<void()> *)work)();
+    return 0;
+}
+
+bool EndsWithin(DWORD milliseconds, const std::function<void()> &work)
+{
+    HANDLE thread = CreateThread(NULL, 0, RunWork, (void *)&work, 0, NULL);
+    if (thread == NULL)
+        return false;
+    bool ended = WaitForSingleObject(thread, milliseconds) == WAIT_OBJECT_0;
+    if (!ended)
+        TerminateThread(thread, 1);
+    CloseHandle(thread);
+    return ended;
 }
 
 /* the product's tables ------------------------------------------------------ */
@@ -417,14 +482,20 @@ void PlantedRegistry::Add(HKEY root, const std::string &key, const std::string &
     planter.Key(root, key);
     planter.Value(root, key, "PlantedBy", "qt58 registry test");
     planter.Value(root, key + "\\Parameters", "Setting", "1");
-    entries.push_back({root, key, "", false, step});
+    entries.push_back({root, key, "", false, step, Canonical(root, key)});
 }
 
 void PlantedRegistry::AddValue(HKEY root, const std::string &key, const std::string &value, const std::string &data,
                                const std::string &step)
 {
     planter.Value(root, key, value, data);
-    entries.push_back({root, key, value, true, step});
+    entries.push_back({root, key, value, true, step, Canonical(root, key)});
+}
+
+void PlantedRegistry::AddCount(const std::string &value, DWORD count, const std::string &step)
+{
+    planter.DwordValue(HKEY_LOCAL_MACHINE, SharedDllsKey, value, count);
+    entries.push_back({HKEY_LOCAL_MACHINE, SharedDllsKey, value, true, step, Canonical(HKEY_LOCAL_MACHINE, SharedDllsKey)});
 }
 
 void PlantedRegistry::AddTableSteps()
@@ -483,16 +554,11 @@ void PlantedRegistry::AddTableSteps()
     for (const char *row : RowsW12)
         AddValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name",
                  windows + "\\inf\\" + row, row, "W12");
-    for (const char *row : RowsN10) {
-        planter.DwordValue(HKEY_LOCAL_MACHINE, SharedDllsKey, system + "\\" + row, 1);
-        entries.push_back({HKEY_LOCAL_MACHINE, SharedDllsKey, system + "\\" + row, true, "N10"});
-    }
-    for (const char *row : RowsN10Maker) {
-        planter.DwordValue(HKEY_LOCAL_MACHINE, SharedDllsKey, system + "\\" + row, 3);
-        entries.push_back({HKEY_LOCAL_MACHINE, SharedDllsKey, system + "\\" + row, true, "N10Maker"});
-    }
-    planter.DwordValue(HKEY_LOCAL_MACHINE, SharedDllsKey, windows + "\\unvise32.exe", 1);
-    entries.push_back({HKEY_LOCAL_MACHINE, SharedDllsKey, windows + "\\unvise32.exe", true, "C2"});
+    for (const char *row : RowsN10)
+        AddCount(system + "\\" + row, 1, "N10");
+    for (const char *row : RowsN10Maker)
+        AddCount(system + "\\" + row, 3, "N10Maker");
+    AddCount(windows + "\\unvise32.exe", 1, "C2");
     AddValue(HKEY_CURRENT_USER, "Printers", "DeviceOld", "Office MFP,winspool,USB001", "C3");
     AddValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\ICM\\mntr", "qnmT58.icm",
              "qnmT58.icm", "W11");
@@ -629,10 +695,8 @@ void PlantedRegistry::AddForeign()
     DWORD length = GetShortPathNameA(system.c_str(), shortSystem, sizeof shortSystem);
     if (length > 0 && length < sizeof shortSystem && _stricmp(shortSystem, system.c_str()) != 0)
         counts.push_back(std::string(shortSystem) + "\\" + RowsN10[0]);
-    for (const std::string &name : counts) {
-        planter.DwordValue(HKEY_LOCAL_MACHINE, SharedDllsKey, name, 2);
-        entries.push_back({HKEY_LOCAL_MACHINE, SharedDllsKey, name, true, ""});
-    }
+    for (const std::string &name : counts)
+        AddCount(name, 2, "");
 
     /* Per-user settings of other printers and of the product's other
      * queues, and the keys' default values. */
@@ -666,28 +730,42 @@ std::string PlantedRegistry::ExpectedPrinterName() const
     return nt ? sorted.front() : sorted.back();
 }
 
-bool PlantedRegistry::ExpectedGone(const PlantedEntry &entry) const
+std::vector<const PlantedEntry *> PlantedRegistry::RunningEntries() const
 {
-    std::string key = Canonical(entry.root, entry.key);
-    for (const PlantedEntry &p : entries) {
-        if (p.step.empty() || !StepRuns(p.step))
-            continue;
-        std::string deleted = Canonical(p.root, p.key);
-        if (!p.isValue && (key == deleted || key.compare(0, deleted.size() + 1, deleted + "\\") == 0))
+    std::vector<const PlantedEntry *> running;
+    for (const PlantedEntry &p : entries)
+        if (!p.step.empty() && StepRuns(p.step))
+            running.push_back(&p);
+    return running;
+}
+
+/* Gone when a running step deletes the entry itself or a key above it. */
+bool PlantedRegistry::Covered(const PlantedEntry &entry, const std::vector<const PlantedEntry *> &running) const
+{
+    for (const PlantedEntry *p : running) {
+        const std::string &deleted = p->canonical;
+        if (!p->isValue && (entry.canonical == deleted ||
+                            entry.canonical.compare(0, deleted.size() + 1, deleted + "\\") == 0))
             return true;
-        if (p.isValue && entry.isValue && key == deleted && Upper(p.value) == Upper(entry.value))
+        if (p->isValue && entry.isValue && entry.canonical == deleted && Upper(p->value) == Upper(entry.value))
             return true;
     }
     return false;
 }
 
+bool PlantedRegistry::ExpectedGone(const PlantedEntry &entry) const
+{
+    return Covered(entry, RunningEntries());
+}
+
 std::vector<std::string> PlantedRegistry::Differences() const
 {
     std::vector<std::string> lines;
+    std::vector<const PlantedEntry *> running = RunningEntries();
     for (const PlantedEntry &entry : entries) {
         bool present = entry.isValue ? PlantedValueExists(entry.root, entry.key, entry.value)
                                      : PlantedKeyExists(entry.root, entry.key);
-        bool gone = ExpectedGone(entry);
+        bool gone = Covered(entry, running);
         if (present != gone)
             continue;
         std::string what = KeyText(entry.root, entry.key) + (entry.isValue ? " value \"" + entry.value + "\"" : "");

@@ -7,9 +7,10 @@
 #ifndef QUENMAR_PLANT_REGISTRY_H
 #define QUENMAR_PLANT_REGISTRY_H
 
+#include <functional>
 #include <string>
 #include <vector>
-#include <windows.h>
+#include "harness.h"
 
 /* low-level planting ------------------------------------------------------ */
 
@@ -41,7 +42,8 @@ public:
 private:
     void MakeKey(HKEY root, const std::string &path);
     void RecordValue(HKEY root, const std::string &path, const std::string &name);
-    struct Made { HKEY root; std::string path, value; bool isValue; };
+    /* canonical: the key in one spelling, with "|" and the value's name for a value. */
+    struct Made { HKEY root; std::string path, value; bool isValue; std::string canonical; };
     std::vector<Made> made;
 };
 
@@ -53,6 +55,18 @@ bool PlantedValueExists(HKEY root, const std::string &path, const std::string &n
 void ForceDeleteKeyTree(HKEY root, const std::string &path);
 /* "HKLM\...", "HKCU\...", "HKCR\..." or "HKCC\..." for messages. */
 std::string KeyText(HKEY root, const std::string &path);
+
+/* While it lives, RegDeleteKeyA called by the test executable deletes a key
+ * with all its subkeys, as Windows 98 and Me do. Wine playing those versions
+ * deletes only every second subkey of a key with several and then fails. */
+struct Win9xKeyDeletion {
+    Win9xKeyDeletion();
+    ImportPatch patch;
+};
+
+/* Runs work on a thread of its own; false when it has not ended within the
+ * time (a loop that never ends), the thread then being stopped. */
+bool EndsWithin(DWORD milliseconds, const std::function<void()> &work);
 
 /* the planted product registry -------------------------------------------- */
 
@@ -70,6 +84,7 @@ struct PlantedEntry {
     std::string value;
     bool isValue;
     std::string step;
+    std::string canonical; /* the key in one spelling whichever root names it */
 };
 
 /* Plants every key and value that the registry phase of the given family
@@ -99,9 +114,12 @@ public:
 
 private:
     bool StepRuns(const std::string &step) const;
+    std::vector<const PlantedEntry *> RunningEntries() const;
+    bool Covered(const PlantedEntry &entry, const std::vector<const PlantedEntry *> &running) const;
     void Add(HKEY root, const std::string &key, const std::string &step);
     void AddValue(HKEY root, const std::string &key, const std::string &value, const std::string &data,
                   const std::string &step);
+    void AddCount(const std::string &value, DWORD count, const std::string &step); /* a SharedDLLs count */
     void AddTableSteps();
     void AddDevices();
     void AddForeign();

@@ -1,0 +1,123 @@
+/* Printer queues and device registrations of the product. Windows chose
+   their key names (the queue's name, four-digit instance numbers), so they
+   are found by a value inside them and every match is deleted. */
+#include <string.h>
+#include "uninstall.h"
+
+#define PRINTERS_KEY "System\\CurrentControlSet\\Control\\Print\\Printers"
+#define CLASS_ROOT "SYSTEM\\CurrentControlSet\\Control\\Class"
+#define IMAGE_CLASS_KEY CLASS_ROOT "\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}"
+#define PRINTER_CLASS_KEY CLASS_ROOT "\\{4D36E979-E325-11CE-BFC1-08002BE10318}"
+
+/* The two trees that hold the NT printer queues, in the order they are searched. */
+static const char TablePrinterTrees[][60] = {
+#include "PrinterTrees.inc"
+};
+static_assert(sizeof(TablePrinterTrees) / sizeof(TablePrinterTrees[0]) == 2, "PrinterTrees rows");
+
+/* Keeps a queue name in ProductPrinterName; a name too long for it is not kept. */
+static void RecordPrinterName(const char *name)
+{
+    size_t length = strlen(name);
+
+    if (length < sizeof(ProductPrinterName))
+        memcpy(ProductPrinterName, name, length + 1);
+}
+
+/* Deletes a 9x queue's key below HKEY_CURRENT_CONFIG. */
+static void DeleteConfigPrinterKey(const char *queue)
+{
+    char path[256];
+
+    if (JoinPath(path, sizeof(path), PRINTERS_KEY, queue)
+        && RegDeleteKeyA(HKEY_CURRENT_CONFIG, path) == ERROR_SUCCESS)
+        TraceRegistryDeletion("Deleted Key \nHKCC\\%s", path, NULL);
+}
+
+/* Deletes every subkey of HKLM\parentPath whose value valueName holds
+   wantedData, searching again from the first subkey after each deletion. For
+   9x queues (isQueue) each match is also recorded in ProductPrinterName and
+   its key below HKEY_CURRENT_CONFIG deleted. A match that cannot be deleted
+   would be found again, so the search of this parent ends there. */
+void DeleteKeysByValue(const char *parentPath, const char *valueName, const char *wantedData, int isQueue)
+{
+    HKEY parent;
+    LONG status;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS)
+        return;
+    while (FindKeyByValue(parent, valueName, wantedData)) {
+        status = DeleteKeyWithSubkeys(parent, MatchedKeyName);
+        if (isQueue) {
+            RecordPrinterName(MatchedKeyName);
+            DeleteConfigPrinterKey(MatchedKeyName);
+        }
+        if (status != ERROR_SUCCESS)
+            break;
+        TraceRegistryDeletion("Deleted Key \nHKLM\\%s\\%s", parentPath, MatchedKeyName);
+    }
+    RegCloseKey(parent);
+}
+
+/* The 9x queues, printer-class instances and root-enumerated printers. */
+static void Remove9xDeviceKeys(void)
+{
+    DeleteKeysByValue(PRINTERS_KEY, "Printer Driver", ProductDisplayName, 1);
+    DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\Printer", "DriverDesc", ProductDisplayName, 0);
+    DeleteKeysByValue("Enum\\Root\\printer", "DeviceDesc", ProductDisplayName, 0);
+}
+
+/* First step of the registry phase: on the 9x family the queues and device
+   keys go at once; on the NT family the scanner instances go and the first
+   queue of the product's driver is only recorded, for the later steps. */
+int RemoveDeviceRegistrations(void)
+{
+    HKEY printers;
+
+    if (Is9xFamily()) {
+        Remove9xDeviceKeys();
+        return 1;
+    }
+    if (!IsNtFamily())
+        return 0;
+    DeleteKeysByValue(IMAGE_CLASS_KEY, "FriendlyName", ScannerDescription, 0);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRINTERS_KEY, 0, KEY_ALL_ACCESS, &printers) != ERROR_SUCCESS)
+        return 1;
+    if (FindKeyByValue(printers, "Printer Driver", ProductDisplayName))
+        RecordPrinterName(MatchedKeyName);
+    RegCloseKey(printers);
+    return 1;
+}
+
+/* Fourth step of the registry phase: the device-class instances that the
+   sweeps left. */
+int RemoveDeviceClassEntries(void)
+{
+    if (Is9xFamily()) {
+        Remove9xDeviceKeys();
+        return 1;
+    }
+    if (!IsNtFamily())
+        return 0;
+    DeleteKeysByValue(IMAGE_CLASS_KEY, "FriendlyName", ScannerDescription, 0);
+    DeleteKeysByValue(PRINTER_CLASS_KEY, "DriverDesc", ProductDisplayName, 0);
+    return 1;
+}
+
+/* Last step of the registry phase: the queues of the product's driver. */
+int RemovePrinterQueues(void)
+{
+    char tree[256];
+    unsigned row;
+
+    if (IsNtFamily()) {
+        for (row = 0; row < sizeof(TablePrinterTrees) / sizeof(TablePrinterTrees[0]); row++) {
+            CopySubstring(tree, (const char *)TablePrinterTrees, row * sizeof(TablePrinterTrees[0]),
+                          sizeof(TablePrinterTrees[0]));
+            DeleteKeysByValue(tree, "Printer Driver", ProductDisplayName, 0);
+        }
+    } else if (Is9xFamily()) {
+        DeleteKeysByValue(PRINTERS_KEY, "Printer Driver", ProductDisplayName, 0);
+    }
+    return 1;
+}

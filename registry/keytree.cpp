@@ -1,0 +1,168 @@
+/* Registry deletion primitives: whole-tree deletion below HKEY_LOCAL_MACHINE
+   with access repair on the NT family, and the search of a key's subkeys by a
+   string value that one of them holds. */
+#include <stdio.h>
+#include <string.h>
+#include <shlwapi.h>
+#include "uninstall.h"
+
+/* Number of values of one subkey that FindKeyByValue looks at. */
+#define SEARCHED_VALUES 100
+
+/* Deletes root\path with its subkeys: SHDeleteKeyA on the NT family, where
+   RegDeleteKeyA refuses a key that has subkeys; RegDeleteKeyA elsewhere. */
+LONG DeleteKeyWithSubkeys(HKEY root, const char *path)
+{
+    if (IsNtFamily())
+        return (LONG)SHDeleteKeyA(root, path);
+    return RegDeleteKeyA(root, path);
+}
+
+/* Formats a removal message with up to two names into TraceBuffer and hands
+   it to TraceRemoval; a message too long for the buffer is dropped whole. */
+void TraceRegistryDeletion(const char *format, const char *first, const char *second)
+{
+    int written = snprintf(TraceBuffer, sizeof(TraceBuffer), format, first, second);
+
+    if (written > 0 && written < (int)sizeof(TraceBuffer))
+        TraceRemoval(TraceBuffer);
+}
+
+/* Replaces the access list of HKLM\path by one entry that gives the local
+   Administrators group full access; the owner and the subkeys keep theirs. */
+int GrantKeyFullAccess(const char *path)
+{
+    SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
+    SECURITY_DESCRIPTOR descriptor;
+    PSID administrators = NULL;
+    PACL acl = NULL;
+    DWORD aclSize;
+    HKEY key;
+    int result = 0;
+
+    /* An empty path would name HKEY_LOCAL_MACHINE itself. */
+    if (path == NULL || path[0] == '\0')
+        return 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return 0;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators))
+        goto done;
+    aclSize = GetLengthSid(administrators) + 24;
+    acl = (PACL)HeapAlloc(GetProcessHeap(), 0, aclSize);
+    if (acl == NULL)
+        goto done;
+    if (!InitializeAcl(acl, aclSize, ACL_REVISION)
+        || !AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, administrators))
+        goto done;
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)
+        || !SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE))
+        goto done;
+    if (RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS)
+        result = 1;
+done:
+    RegCloseKey(key);
+    if (acl != NULL)
+        HeapFree(GetProcessHeap(), 0, acl);
+    if (administrators != NULL)
+        FreeSid(administrators);
+    return result;
+}
+
+/* Deletes HKLM\path with all its subkeys on the NT family, giving each key an
+   Administrators-only access list on the way down and deleting the keys on
+   the way back up. Returns ERROR_NO_MORE_ITEMS (259) when the key is gone,
+   1 on the 9x family (nothing done), ERROR_BADKEY (1010) for an empty path or
+   a key whose access list cannot be replaced, otherwise the failing status.
+   A subkey that survives its own deletion, or whose path would not fit, is
+   stepped over so that its siblings still go; the key then stays and the
+   status of its refused deletion is returned. */
+LONG DeleteKeyTree(const char *path)
+{
+    char name[256], lastName[sizeof(name)], child[256];
+    DWORD nameSize, index = 0;
+    HKEY key;
+    LONG status;
+
+    if (IsWin98 || IsWinMe)
+        return 1;
+    if (path == NULL || path[0] == '\0')
+        return ERROR_BADKEY;
+    if (!GrantKeyFullAccess(path))
+        return ERROR_BADKEY;
+    status = RegOpenKeyA(HKEY_LOCAL_MACHINE, path, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    lastName[0] = '\0';
+    for (;;) {
+        nameSize = sizeof(name);
+        status = RegEnumKeyExA(key, index, name, &nameSize, NULL, NULL, NULL, NULL);
+        if (status != ERROR_SUCCESS)
+            break;
+        /* The subkey handed down last time is still listed at this index. */
+        if (strcmp(name, lastName) == 0 || !JoinPath(child, sizeof(child), path, name)) {
+            index++;
+            continue;
+        }
+        memcpy(lastName, name, sizeof(lastName));
+        DeleteKeyTree(child);
+    }
+    RegCloseKey(key);
+    if (status != ERROR_NO_MORE_ITEMS)
+        return status;
+    status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+    return status == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : status;
+}
+
+/* True when one of the first values of key is named valueName and holds
+   wantedData as a whole string of at most 255 bytes (both ignoring case). */
+static int KeyHoldsValue(HKEY key, const char *valueName, const char *wantedData)
+{
+    char name[256], data[256];
+    DWORD index, nameSize, dataSize;
+    LONG status;
+
+    for (index = 0; index < SEARCHED_VALUES; index++) {
+        nameSize = 255;
+        status = RegEnumValueA(key, index, name, &nameSize, NULL, NULL, NULL, NULL);
+        /* A name too long for the buffer is not the one looked for. */
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status != ERROR_SUCCESS)
+            return 0;
+        if (name[0] == '\0' || _stricmp(name, valueName) != 0)
+            continue;
+        dataSize = 255;
+        if (RegQueryValueExA(key, valueName, NULL, NULL, (BYTE *)data, &dataSize) != ERROR_SUCCESS)
+            return 0;
+        /* The data may come without its terminator; a zero before its last
+           byte means it holds more than the one string. */
+        data[dataSize] = '\0';
+        return strlen(data) + 1 >= dataSize && _stricmp(data, wantedData) == 0;
+    }
+    return 0;
+}
+
+/* Finds the first subkey of parent that holds the value valueName with the
+   data wantedData and puts its name into MatchedKeyName. */
+int FindKeyByValue(HKEY parent, const char *valueName, const char *wantedData)
+{
+    char name[sizeof(MatchedKeyName)];
+    DWORD index;
+    HKEY subkey;
+    int found;
+
+    if (parent == NULL)
+        return 0;
+    for (index = 0; RegEnumKeyA(parent, index, name, sizeof(name)) == ERROR_SUCCESS; index++) {
+        if (RegOpenKeyExA(parent, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS)
+            continue;
+        found = KeyHoldsValue(subkey, valueName, wantedData);
+        RegCloseKey(subkey);
+        if (found) {
+            memcpy(MatchedKeyName, name, sizeof(name));
+            return 1;
+        }
+    }
+    return 0;
+}
