@@ -109,7 +109,6 @@ struct Drawn {
     std::vector<int> mixes;
     std::vector<std::pair<LONG, LONG>> fonts; /* height, weight */
     std::vector<std::string> fontFaces;
-    int created = 0, deleted = 0, gotDc = 0, releasedDc = 0;
     int stretchedTo[2] = {0, 0}, stretchedFrom[2] = {0, 0};
     DWORD stretchRop = 0;
 };
@@ -125,8 +124,6 @@ static RectangleFunction RealRectangle;
 static SetRop2Function RealSetRop2;
 static CreateFontFunction RealCreateFont;
 static StretchBltFunction RealStretchBlt;
-static void *RealCreateSolidBrush, *RealCreatePen, *RealLoadBitmap, *RealCreateCompatibleDC;
-static void *RealDeleteObject, *RealDeleteDC, *RealGetDC, *RealReleaseDC;
 
 static int WINAPI DrawDrawText(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format)
 {
@@ -147,7 +144,6 @@ static HFONT WINAPI DrawCreateFont(const LOGFONTA *font)
 {
     Paint.fonts.push_back({font->lfHeight, font->lfWeight});
     Paint.fontFaces.push_back(font->lfFaceName);
-    Paint.created++;
     return RealCreateFont(font);
 }
 static BOOL WINAPI DrawStretchBlt(HDC to, int x, int y, int width, int height, HDC from, int fromX, int fromY,
@@ -160,47 +156,6 @@ static BOOL WINAPI DrawStretchBlt(HDC to, int x, int y, int width, int height, H
     Paint.stretchRop = rop;
     return RealStretchBlt(to, x, y, width, height, from, fromX, fromY, fromWidth, fromHeight, rop);
 }
-static HBRUSH WINAPI DrawCreateSolidBrush(COLORREF colour)
-{
-    Paint.created++;
-    return ((HBRUSH(WINAPI *)(COLORREF))RealCreateSolidBrush)(colour);
-}
-static HPEN WINAPI DrawCreatePen(int style, int width, COLORREF colour)
-{
-    Paint.created++;
-    return ((HPEN(WINAPI *)(int, int, COLORREF))RealCreatePen)(style, width, colour);
-}
-static HBITMAP WINAPI DrawLoadBitmap(HINSTANCE instance, LPCSTR name)
-{
-    Paint.created++;
-    return ((HBITMAP(WINAPI *)(HINSTANCE, LPCSTR))RealLoadBitmap)(instance, name);
-}
-static HDC WINAPI DrawCreateCompatibleDC(HDC dc)
-{
-    Paint.created++;
-    return ((HDC(WINAPI *)(HDC))RealCreateCompatibleDC)(dc);
-}
-static BOOL WINAPI DrawDeleteObject(HGDIOBJ object)
-{
-    Paint.deleted++;
-    return ((BOOL(WINAPI *)(HGDIOBJ))RealDeleteObject)(object);
-}
-static BOOL WINAPI DrawDeleteDC(HDC dc)
-{
-    Paint.deleted++;
-    return ((BOOL(WINAPI *)(HDC))RealDeleteDC)(dc);
-}
-static HDC WINAPI DrawGetDC(HWND window)
-{
-    Paint.gotDc++;
-    return ((HDC(WINAPI *)(HWND))RealGetDC)(window);
-}
-static int WINAPI DrawReleaseDC(HWND window, HDC dc)
-{
-    Paint.releasedDc++;
-    return ((int(WINAPI *)(HWND, HDC))RealReleaseDC)(window, dc);
-}
-
 /* Repaints the progress window at the given percentage and records the drawing. */
 static void PaintAt(int percent)
 {
@@ -212,28 +167,12 @@ static void PaintAt(int percent)
         {"gdi32.dll", "SetROP2", (void *)DrawSetRop2},
         {"gdi32.dll", "CreateFontIndirectA", (void *)DrawCreateFont},
         {"gdi32.dll", "StretchBlt", (void *)DrawStretchBlt},
-        {"gdi32.dll", "CreateSolidBrush", (void *)DrawCreateSolidBrush},
-        {"gdi32.dll", "CreatePen", (void *)DrawCreatePen},
-        {"user32.dll", "LoadBitmapA", (void *)DrawLoadBitmap},
-        {"gdi32.dll", "CreateCompatibleDC", (void *)DrawCreateCompatibleDC},
-        {"gdi32.dll", "DeleteObject", (void *)DrawDeleteObject},
-        {"gdi32.dll", "DeleteDC", (void *)DrawDeleteDC},
-        {"user32.dll", "GetDC", (void *)DrawGetDC},
-        {"user32.dll", "ReleaseDC", (void *)DrawReleaseDC},
     };
     RealDrawText = (DrawTextFunction)patches[0].previous;
     RealRectangle = (RectangleFunction)patches[1].previous;
     RealSetRop2 = (SetRop2Function)patches[2].previous;
     RealCreateFont = (CreateFontFunction)patches[3].previous;
     RealStretchBlt = (StretchBltFunction)patches[4].previous;
-    RealCreateSolidBrush = patches[5].previous;
-    RealCreatePen = patches[6].previous;
-    RealLoadBitmap = patches[7].previous;
-    RealCreateCompatibleDC = patches[8].previous;
-    RealDeleteObject = patches[9].previous;
-    RealDeleteDC = patches[10].previous;
-    RealGetDC = patches[11].previous;
-    RealReleaseDC = patches[12].previous;
     InvalidateRect(ProgressWindow, NULL, FALSE);
     UpdateWindow(ProgressWindow);
 }
@@ -270,11 +209,6 @@ TEST_F(ProgressWindowTest, PaintDrawsHeaderPictureLabelAndInvertedBar)
     EXPECT_EQ(204, Paint.stretchedFrom[0]);
     EXPECT_EQ(60, Paint.stretchedFrom[1]);
     EXPECT_EQ((DWORD)SRCCOPY, Paint.stretchRop);
-    /* two fonts, three brushes, a pen, the picture and the memory context */
-    EXPECT_EQ(8, Paint.created);
-    EXPECT_EQ(Paint.created, Paint.deleted);
-    EXPECT_EQ(3, Paint.gotDc);
-    EXPECT_EQ(Paint.gotDc, Paint.releasedDc);
 }
 
 TEST_F(ProgressWindowTest, PaintFillsTheWholeBarOutsideZeroToHundred)
