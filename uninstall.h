@@ -71,6 +71,7 @@ int DeleteFileOrDefer(const char *folder, const char *name);
 int TempRenameFallback(const char *path);
 int TraceRemoval(const char *message);
 void CopySubstring(char *dst, const char *src, unsigned start, unsigned count);
+int GetShortPath(const char *path, char *shortPath);
 
 /* files/reboot.cpp */
 int DeleteOnReboot(char *path, const char *target);
@@ -81,10 +82,55 @@ void RemoveProductFiles(void);
 int SweepCommonFiles(void);
 int SweepNtFiles(void);
 int Sweep9xFiles(void);
+int JoinPath(char *buffer, size_t size, const char *folder, const char *name);
+int GetWindowsFolder(char *buffer);
+int GetSystemFolder(char *buffer);
+
+/* Name tables of the file sweeps (files/tables/<NAME>.tbl): one name per
+ * fixed-width row, a folder's row after the rows of its contents. */
+#define TableC1Rows 10
+#define TableC2Rows 5
+#define TableC3Rows 13
+#define TableC4Rows 8
+#define TableC5Rows 465
+#define TableC6Rows 2
+#define TableC7Rows 9
+#define TableC8Rows 114
+#define TableC9Rows 8
+#define TableC10Rows 10
+#define TableN1Rows 2
+#define TableN2Rows 5
+#define TableN3Rows 6
+#define TableN4Rows 25
+#define TableN5Rows 23
+#define TableN6Rows 2
+#define TableN7Rows 3
+#define TableN8Rows 1
+#define TableS1Rows 1
+#define TableS2Rows 8
+#define TableS3Rows 1
+#define TableS4Rows 40
+#define TableS5Rows 26
+#define TableS6Rows 1
+#define TableS7Rows 3
+extern const char TableC1[][27], TableC2[][25], TableC3[][13], TableC4[][18], TableC5[][31];
+extern const char TableC6[][19], TableC7[][20], TableC8[][13], TableC9[][21], TableC10[][13];
+extern const char TableN1[][13], TableN2[][30], TableN3[][33], TableN4[][13], TableN5[][13];
+extern const char TableN6[][18], TableN7[][22], TableN8[][20];
+extern const char TableS1[][11], TableS2[][30], TableS3[][30], TableS4[][13], TableS5[][13];
+extern const char TableS6[][18], TableS7[][24];
 
 /* files/shortcuts.cpp */
 int RemoveDesktopShortcuts(void);
 int RemoveProgramGroupFolders(void);
+int DeleteShortcutsInFolder(const char *folder);
+
+/* The product's desktop shortcut, the per-user Start-menu ordering key of its
+ * program group and the two vendors' per-user keys (one name per row). */
+#define TableProductShortcutRows 1
+#define TableMenuOrderKeyRows 1
+#define TableVendorKeysRows 2
+extern const char TableProductShortcut[][16], TableMenuOrderKey[][93], TableVendorKeys[][17];
 
 /* files/oeminf.cpp */
 int CleanOemInfFiles(void);
@@ -102,11 +148,14 @@ int RunStatusServiceRemoval(void);
 LONG DeleteKeyTree(const char *path);
 int GrantKeyFullAccess(const char *path);
 int FindKeyByValue(HKEY parent, const char *valueName, const char *wantedData);
+LONG DeleteKeyWithSubkeys(HKEY root, const char *path);
+void TraceRegistryDeletion(const char *format, const char *first, const char *second);
 
 /* registry/devices.cpp */
 int RemoveDeviceRegistrations(void);
 int RemoveDeviceClassEntries(void);
 int RemovePrinterQueues(void);
+void DeleteKeysByValue(const char *parentPath, const char *valueName, const char *wantedData, int isQueue);
 
 /* registry/sweeps.cpp */
 int RemoveRegistryEntries(void);
@@ -125,11 +174,9 @@ int ResetDefaultPrinterProfile(void);
 int RestoreSharedSettings(void);
 int RestoreMfcRegistrations(void);
 int WriteUninstallMarker(void);
+LONG SetStringValue(HKEY key, const char *name, const char *data);
 
 /* restore/handback.cpp */
 int HandBackCompanionApps(void);
 
 #endif
-LONG DeleteKeyWithSubkeys(HKEY root, const char *path);
-void TraceRegistryDeletion(const char *format, const char *first, const char *second);
-void DeleteKeysByValue(const char *parentPath, const char *valueName, const char *wantedData, int isQueue);

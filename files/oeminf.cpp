@@ -1,0 +1,300 @@
+/*
+ * OEM INF cleanup on Windows 2000 and XP: the copies that Windows keeps of
+ * the product's printer INF in its INF folder, under names of its own, are
+ * found through the Setup API and deleted with their precompiled twins.
+ */
+#include "uninstall.h"
+#include <stdio.h>
+#include <string.h>
+#include <setupapi.h>
+
+/* The printer driver's own INF, removed by the NT sweep and never here. */
+#define DriverInfName "QMTR.INF"
+
+/* Where the allocation guard resumes, and the code of the exception it caught. */
+static void *GuardResume[5];
+static DWORD GuardCode;
+
+/* The thread's information block, whose first word heads the thread's list
+   of exception handler records. */
+static NT_TIB *ThreadBlock(void)
+{
+    NT_TIB *block;
+#ifdef __i386__
+    __asm__ __volatile__("movl %%fs:0x18, %0" : "=r"(block));
+#else
+    __asm__ __volatile__("movq %%gs:0x30, %0" : "=r"(block));
+#endif
+    return block;
+}
+
+/* Exception handler of the allocation guard: records the code and resumes
+   behind the allocation, after the handlers above it have been unwound. */
+static EXCEPTION_DISPOSITION NTAPI GuardHandler(EXCEPTION_RECORD *record, void *frame, CONTEXT *context,
+                                                void *dispatch)
+{
+    (void)context;
+    (void)dispatch;
+    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
+        return ExceptionContinueSearch;
+    GuardCode = record->ExceptionCode;
+#ifdef __i386__
+    RtlUnwind(frame, NULL, record, NULL);
+#else
+    (void)frame;
+#endif
+    __builtin_longjmp(GuardResume, 1);
+}
+
+/* HeapAlloc inside a structured-exception guard that takes every exception;
+   GuardCode tells which one was raised (0 when none). The handler list of the
+   thread is put back as it was whichever way the call ends. */
+static __attribute__((noinline)) void *GuardedHeapAlloc(DWORD size)
+{
+    void *volatile block = NULL;
+    EXCEPTION_REGISTRATION_RECORD *volatile saved = ThreadBlock()->ExceptionList;
+#ifdef __i386__
+    EXCEPTION_REGISTRATION_RECORD record;
+
+    record.Next = saved;
+    record.Handler = GuardHandler;
+#else
+    __asm__ __volatile__(".seh_handler %c0, @except" : : "i"(GuardHandler));
+#endif
+    GuardCode = 0;
+    if (__builtin_setjmp(GuardResume) == 0) {
+#ifdef __i386__
+        ThreadBlock()->ExceptionList = &record;
+#endif
+        block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
+    }
+    ThreadBlock()->ExceptionList = saved;
+    return block;
+}
+
+/* A zero-filled block of the process heap, or NULL. An exception raised by
+   the heap is shown as the system's text for an access violation or for a
+   lack of memory. */
+void *AllocBlock(DWORD size)
+{
+    void *block = GuardedHeapAlloc(size);
+
+    if (GuardCode != 0)
+        ShowSystemError(GuardCode == STATUS_ACCESS_VIOLATION ? ERROR_NOACCESS : ERROR_OUTOFMEMORY);
+    return block;
+}
+
+/* Gives a block of AllocBlock back; a failure is shown with the system's text. */
+void FreeBlock(void *block)
+{
+    if (!HeapFree(GetProcessHeap(), 0, block))
+        ShowSystemError(GetLastError());
+}
+
+/* Puts the Windows INF folder into a buffer of MAX_PATH bytes; 0 when it
+   cannot be had. */
+static int GetInfFolder(char *buffer)
+{
+    char windows[256];
+
+    return GetWindowsFolder(windows) && JoinPath(buffer, MAX_PATH, windows, "inf");
+}
+
+/* Characters needed for a list of every "*.inf" name of a folder, each with
+   its terminator: the Setup API lists only some of them, so this bounds its
+   list from above even where its own sizing call reports nothing. */
+static DWORD MeasureInfNames(const char *folder)
+{
+    char pattern[MAX_PATH];
+    WIN32_FIND_DATAA entry;
+    HANDLE find;
+    DWORD total = 0;
+
+    if (!JoinPath(pattern, sizeof(pattern), folder, "*.inf"))
+        return 0;
+    find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        total += (DWORD)strlen(entry.cFileName) + 1;
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return total;
+}
+
+/* Lists the Windows-4 style INF files of a folder (NULL: the Windows INF
+   folder) into a block of names, each ended by a NUL, the list by an empty
+   name. The block (stored in *list, NULL when none) is sized to hold the
+   whole list, also where the Setup API's sizing call reports too little, and
+   has two NULs behind the part the listing may fill, so that the list always
+   ends. A folder without INF files, or none at all, is not listed (the Setup
+   API may then report success with text that names nothing) and gives an
+   empty list. Nonzero when the listing succeeded. */
+int ListInfFiles(char **list, const char *folder)
+{
+    char infFolder[MAX_PATH];
+    DWORD needed = 0;
+    DWORD measured;
+
+    *list = NULL;
+    if (folder == NULL) {
+        if (!GetInfFolder(infFolder))
+            return 0;
+        folder = infFolder;
+    }
+    SetupGetInfFileListA(folder, INF_STYLE_WIN4, NULL, 0, &needed);
+    measured = MeasureInfNames(folder);
+    if (measured + 1 > needed)
+        needed = measured + 1;
+    *list = (char *)AllocBlock(needed + 2);
+    if (*list == NULL || measured == 0)
+        return 0;
+    return SetupGetInfFileListA(folder, INF_STYLE_WIN4, *list, needed, NULL);
+}
+
+/* 1 when the INF's own "Version" section gives the class "Printer". */
+static int HasPrinterClass(HINF inf, INFCONTEXT *context)
+{
+    char className[64];
+
+    return SetupFindFirstLineA(inf, "Version", "Class", context)
+        && SetupGetStringFieldA(context, 1, className, sizeof(className), NULL)
+        && _stricmp(className, "Printer") == 0;
+}
+
+/* 1 when text names the model: it holds the model name (case counts) and the
+   character behind it is neither a letter nor a digit, so that a longer
+   model number is not taken for it. */
+static int NamesModel(const char *text, const char *model)
+{
+    size_t length = strlen(model);
+    const char *found;
+
+    if (length == 0)
+        return 0;
+    for (found = strstr(text, model); found != NULL; found = strstr(found + 1, model))
+        if (found[length] == '\0' || !IsCharAlphaNumericA(found[length]))
+            return 1;
+    return 0;
+}
+
+/* Reads the text of the line at context into a new block; NULL when the line
+   cannot be read. */
+static char *ReadLineText(HINF inf, INFCONTEXT *context)
+{
+    DWORD size = 0;
+    char *text;
+
+    SetupGetLineTextA(context, inf, "Strings", NULL, NULL, 0, &size);
+    if (size == 0)
+        return NULL;
+    text = (char *)AllocBlock(size * 2);
+    if (text == NULL)
+        return NULL;
+    if (!SetupGetLineTextA(context, inf, "Strings", NULL, text, size, NULL)) {
+        FreeBlock(text);
+        return NULL;
+    }
+    return text;
+}
+
+/* Walks the "Strings" section: 1 when a line names the product and, while a
+   sibling model is installed, no line names the sibling's driver (a series
+   INF that the sibling still needs). */
+static int StringsNameProductOnly(HINF inf, INFCONTEXT *context)
+{
+    int product = 0;
+    int sibling = 0;
+    char *text;
+
+    if (!SetupFindFirstLineA(inf, "Strings", NULL, context))
+        return 0;
+    do {
+        text = ReadLineText(inf, context);
+        if (text == NULL)
+            return 0;
+        if (NamesModel(text, ProductDisplayName))
+            product = 1;
+        if (SiblingModelPresent && NamesModel(text, SiblingDriverName))
+            sibling = 1;
+        FreeBlock(text);
+        if (product && !SiblingModelPresent)
+            break;
+    } while (SetupFindNextLine(context, context));
+    return product && !sibling;
+}
+
+/* 1 when the INF name in folder is a copy of the product's printer INF: not
+   the driver's own INF, Windows-4 style, of class "Printer" by its own
+   "Version" section (the Setup API may open other classes too), and naming
+   the product in its "Strings". */
+int IsProductPrinterInf(const char *name, const char *folder)
+{
+    char path[MAX_PATH];
+    UINT errorLine;
+    HINF inf;
+    INFCONTEXT *context;
+    int match = 0;
+
+    if (_stricmp(name, DriverInfName) == 0 || !JoinPath(path, sizeof(path), folder, name))
+        return 0;
+    inf = SetupOpenInfFileA(path, "Printer", INF_STYLE_WIN4, &errorLine);
+    if (inf == INVALID_HANDLE_VALUE)
+        return 0;
+    context = (INFCONTEXT *)AllocBlock(sizeof(INFCONTEXT));
+    if (context != NULL) {
+        match = HasPrinterClass(inf, context) && StringsNameProductOnly(inf, context);
+        FreeBlock(context);
+    }
+    SetupCloseInfFile(inf);
+    return match;
+}
+
+/* Deletes the precompiled twin of the INF at path (a buffer of MAX_PATH
+   bytes, rewritten in place): the same name with the extension ".PNF". A
+   file name without an extension has no twin. Always nonzero. */
+int DeletePnfTwin(char *path)
+{
+    char *name = strrchr(path, '\\');
+    char *dot;
+
+    name = name != NULL ? name + 1 : path;
+    dot = strrchr(name, '.');
+    if (dot == NULL || (size_t)(dot - path) + sizeof(".PNF") > MAX_PATH)
+        return 1;
+    memcpy(dot, ".PNF", sizeof(".PNF"));
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path);
+    return 1;
+}
+
+/* Deletes every copy of the product's printer INF in the Windows INF folder,
+   and its twin, at once and whatever the results. Always nonzero. */
+int CleanOemInfFiles(void)
+{
+    char infFolder[MAX_PATH];
+    char name[100];
+    char path[MAX_PATH];
+    char *list;
+    const char *entry;
+    size_t length;
+
+    if (!GetInfFolder(infFolder))
+        return 1;
+    ListInfFiles(&list, infFolder);
+    if (list == NULL)
+        return 1;
+    for (entry = list; *entry != '\0'; entry += length + 1) {
+        length = strlen(entry);
+        if (length >= sizeof(name))
+            continue;
+        memcpy(name, entry, length + 1);
+        if (IsProductPrinterInf(name, infFolder) && JoinPath(path, sizeof(path), infFolder, name)) {
+            SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path);
+            DeletePnfTwin(path);
+        }
+    }
+    FreeBlock(list);
+    return 1;
+}
