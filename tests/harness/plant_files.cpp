@@ -32,6 +32,11 @@ bool IsFolderRow(const std::string &row)
     return row.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos;
 }
 
+bool HasExtension(const std::string &path, const std::string &extension)
+{
+    return path.size() > extension.size() && Lower(path.substr(path.size() - extension.size())) == extension;
+}
+
 std::string Parent(const std::string &path)
 {
     size_t slash = path.rfind('\\');
@@ -244,11 +249,13 @@ PlantedFiles PlantProductFiles(const char *family, bool otherMaker, bool sibling
             continue;
         }
         CreateFolder(files, Parent(item->path));
-        bool inf = Lower(item->path).size() > 4 && Lower(item->path).substr(item->path.size() - 4) == ".inf" &&
-                   item->product && Parent(Lower(item->path)) == Lower(windows + "\\inf");
+        bool inf = item->product && HasExtension(item->path, ".inf") &&
+                   Lower(Parent(item->path)) == Lower(windows + "\\inf");
         WriteTextFile(item->path, inf ? ProductPrinterInf : "planted " + item->path + "\r\n");
-        /* some files read-only, as installers leave them */
-        if (++count % 7 == 0) SetFileAttributesA(item->path.c_str(), FILE_ATTRIBUTE_READONLY);
+        /* some files read-only, as installers leave them (shortcuts, which go without an
+           attribute change, excepted) */
+        if (++count % 7 == 0 && !HasExtension(item->path, ".lnk"))
+            SetFileAttributesA(item->path.c_str(), FILE_ATTRIBUTE_READONLY);
     }
     DecideOutcome(files);
     return files;
@@ -278,6 +285,10 @@ void RemovePlantedFiles(const PlantedFiles &files)
 
 void ClearScheduledRemovals()
 {
+    /* items moved aside into the temporary folder would stay there for good */
+    std::string temp = Lower(TempDir()) + "\\";
+    for (const auto &pending : PendingRenames())
+        if (pending.second.empty() && Lower(pending.first).rfind(temp, 0) == 0) RemoveTree(pending.first);
     ClearPendingRenames();
     const char runOnce[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
     HKEY key;
