@@ -1,0 +1,147 @@
+/* Deletion of single files and folders, with the restart-time fallback for
+   items in use, the removal trace and the row fetch of the name tables. */
+#include <stdio.h>
+#include <string.h>
+#include "uninstall.h"
+
+/* Builds "<temporary folder>\<tmpnam name>" in a buffer of MAX_PATH bytes;
+   0 when either part is missing or the whole would not fit. */
+static int BuildTemporaryName(char *buffer)
+{
+    char tempFolder[256];
+    const char *name;
+    DWORD length = GetTempPathA(sizeof(tempFolder), tempFolder);
+    int written;
+
+    if (length == 0 || length >= sizeof(tempFolder))
+        return 0;
+    name = tmpnam(NULL);
+    if (name == NULL)
+        return 0;
+    written = snprintf(buffer, MAX_PATH, "%s\\%s", tempFolder, name);
+    return written > 0 && written < MAX_PATH;
+}
+
+/* Moves a file that cannot be deleted out of its folder into the temporary
+   folder and schedules the moved file for deletion at the next restart. A
+   file that cannot be moved (opened without delete sharing) and every folder
+   are scheduled under their own path instead: a folder carried into the
+   temporary folder would take files that are not the product's with it. A
+   name that does not exist is not scheduled. */
+int TempRenameFallback(const char *path)
+{
+    char temporaryName[MAX_PATH];
+    DWORD attributes = GetFileAttributesA(path);
+
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && BuildTemporaryName(temporaryName)
+        && MoveFileExA(path, temporaryName, MOVEFILE_WRITE_THROUGH))
+        return MoveFileExA(temporaryName, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+/* Formats the trace of a deleted or scheduled file and hands it on. */
+static void TraceDeletedFile(const char *format, const char *path)
+{
+    int written = snprintf(TraceBuffer, sizeof(TraceBuffer), format, path);
+
+    if (written > 0 && written < (int)sizeof(TraceBuffer))
+        TraceRemoval(TraceBuffer);
+}
+
+/* NT family: deletes the item, or schedules it for the next restart. */
+static void DeleteNtItem(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (!RemoveDirectoryA(path))
+            TempRenameFallback(path);
+        return;
+    }
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(path)) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+            return;
+        TempRenameFallback(path);
+    }
+    TraceDeletedFile("Deleted File\n%s", path);
+}
+
+/* 9x family: deletes the item by its short path, or schedules it through
+   WININIT.INI (files) or RunOnce (folders whose name is longer than four
+   characters). */
+static void Delete9xItem(char *path, const char *name)
+{
+    char shortPath[256];
+    DWORD attributes;
+
+    if (!GetShortPath(path, shortPath))
+        return;
+    attributes = GetFileAttributesA(shortPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (!RemoveDirectoryA(shortPath) && strlen(name) > 4)
+            RemoveDirOnReboot(path);
+        return;
+    }
+    SetFileAttributesA(shortPath, FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(shortPath)) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+            return;
+        DeleteOnReboot(shortPath, NULL);
+    }
+    TraceDeletedFile("Deleted File\r\n%s", shortPath);
+}
+
+/* Removes folder\name (a file or a folder) now or at the next restart. A pair
+   that does not fit a path of 255 characters is skipped as a missing name. */
+int DeleteFileOrDefer(const char *folder, const char *name)
+{
+    char path[256];
+    int written;
+
+    if (!IsNtFamily() && !Is9xFamily())
+        return 0;
+    written = snprintf(path, sizeof(path), "%s\\%s", folder, name);
+    if (written < 0 || written >= (int)sizeof(path))
+        return 1;
+    if (IsNtFamily())
+        DeleteNtItem(path);
+    else
+        Delete9xItem(path, name);
+    return 1;
+}
+
+/* Puts the short (8.3) form of an existing path into a buffer of 256 bytes;
+   0, with the buffer undefined, when the path does not exist or its short
+   form would not fit. */
+int GetShortPath(const char *path, char *shortPath)
+{
+    DWORD length = GetShortPathNameA(path, shortPath, 256);
+
+    return length != 0 && length < 256;
+}
+
+/* Hands a removal message to a debugger, if one listens; shows nothing. */
+int TraceRemoval(const char *message)
+{
+    OutputDebugStringA(message);
+    return 1;
+}
+
+/* Copies count characters of src from position start (also past a NUL) and
+   ends dst after them; dst must hold count + 1 characters. */
+void CopySubstring(char *dst, const char *src, unsigned start, unsigned count)
+{
+    if (start >= start + count) {
+        dst[0] = '\0';
+        return;
+    }
+    memcpy(dst, src + start, count);
+    dst[count] = '\0';
+}

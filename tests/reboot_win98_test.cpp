@@ -1,0 +1,284 @@
+/* Deletion primitives on the 9x family (the machine plays Windows 98): the
+ * real WININIT.INI in the Windows folder, real RunOnce values, and the
+ * restart that carries them out. */
+#include <map>
+#include "primitives_fixture.h"
+
+static const char RunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+/* Name and data of every value of the RunOnce key. */
+static std::map<std::string, std::string> RunOnceValues()
+{
+    std::map<std::string, std::string> values;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD index = 0;; index++) {
+        char name[256], data[1024];
+        DWORD nameSize = sizeof name, dataSize = sizeof data - 1;
+        if (RegEnumValueA(key, index, name, &nameSize, NULL, NULL, (BYTE *)data, &dataSize) != ERROR_SUCCESS)
+            break;
+        data[dataSize] = 0;
+        values[name] = data;
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+/* An optional file of the Windows folder: its bytes, or absent. */
+struct SavedFile {
+    std::string path, bytes;
+    bool present;
+    explicit SavedFile(const std::string &name) : path(WindowsDir() + "\\" + name), present(PathExists(path))
+    {
+        bytes = ReadTextFile(path);
+        DeleteFileA(path.c_str());
+    }
+    ~SavedFile()
+    {
+        DeleteFileA(path.c_str());
+        if (present)
+            WriteTextFile(path, bytes);
+    }
+};
+
+/* Every test starts without WININIT.INI and WININIT.BAK, and the RunOnce key
+ * is put back as it was afterwards. */
+struct Win9xDeletion : PrimitivesTest {
+    std::unique_ptr<SavedFile> winInit, winInitBackup;
+    std::map<std::string, std::string> runOnce;
+
+    void SetUp() override
+    {
+        PrimitivesTest::SetUp();
+        winInit.reset(new SavedFile("wininit.ini"));
+        winInitBackup.reset(new SavedFile("wininit.bak"));
+        runOnce = RunOnceValues();
+        ResetProgramState("win98");
+    }
+    void TearDown() override
+    {
+        for (const auto &value : RunOnceValues())
+            if (!runOnce.count(value.first)) {
+                HKEY key;
+                ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_ALL_ACCESS, &key));
+                RegDeleteValueA(key, value.first.c_str());
+                RegCloseKey(key);
+            }
+        for (const auto &value : runOnce)
+            RegPut(HKEY_LOCAL_MACHINE, RunOnceKey, value.first.c_str(), value.second);
+        winInitBackup.reset();
+        winInit.reset();
+        PrimitivesTest::TearDown();
+    }
+    std::string WinInitPath() const { return winInit->path; }
+    std::string WinInit() const { return ReadTextFile(WinInitPath()); }
+    /* A file of the scratch folder, created, and its path in a buffer of 256. */
+    std::string MakeFile(const std::string &name, char *buffer)
+    {
+        WriteTextFile(Path(name), "data");
+        snprintf(buffer, 256, "%s", Path(name).c_str());
+        return ShortPathOf(Path(name));
+    }
+};
+
+TEST_F(Win9xDeletion, MissingWinInitIsCreatedWithTheSectionAndTheLine)
+{
+    char path[256];
+    std::string shortPath = MakeFile("Scanner Driver.dll", path);
+    ASSERT_NE("", shortPath);
+
+    EXPECT_EQ(1, DeleteOnReboot(path, NULL));
+
+    EXPECT_EQ(shortPath, path) << "the buffer now holds the short form";
+    EXPECT_EQ("[rename]\r\nNUL=" + shortPath + "\r\n", WinInit());
+}
+
+TEST_F(Win9xDeletion, LineGoesFirstIntoTheSectionAndEveryOtherByteStays)
+{
+    struct Case {
+        const char *before, *after; /* "@" stands for the new line */
+    } cases[] = {
+        {"[Boot]\r\nShell=Explorer.EXE\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n[Other]\r\nKey=Value\r\n",
+         "[Boot]\r\nShell=Explorer.EXE\r\n[Rename]\r\n@NUL=C:\\OLD.TXT\r\n[Other]\r\nKey=Value\r\n"},
+        {"[rename]\nNUL=C:\\OLD.TXT\n", "[rename]\n@NUL=C:\\OLD.TXT\n"},
+        {"[Boot]\r\nShell=Explorer.EXE", "[Boot]\r\nShell=Explorer.EXE\r\n[rename]\r\n@"},
+        {"[Boot]\r\nA=1\r\n[RENAME]", "[Boot]\r\nA=1\r\n[RENAME]\r\n@"},
+        {"[Boot]\r\nNote=[rename]\r\n", "[Boot]\r\nNote=[rename]\r\n[rename]\r\n@"},
+        {"", "[rename]\r\n@"},
+    };
+    for (const Case &c : cases) {
+        char path[256];
+        std::string shortPath = MakeFile("Printer Monitor.dll", path);
+        WriteTextFile(WinInitPath(), c.before);
+
+        EXPECT_EQ(1, DeleteOnReboot(path, NULL));
+
+        std::string expected = c.after;
+        expected.replace(expected.find('@'), 1, "NUL=" + shortPath + "\r\n");
+        EXPECT_EQ(expected, WinInit()) << "before: " << c.before;
+    }
+}
+
+TEST_F(Win9xDeletion, TargetNamesTheRenaming)
+{
+    char path[256];
+    std::string shortPath = MakeFile("Status Monitor.exe", path);
+
+    EXPECT_EQ(1, DeleteOnReboot(path, "C:\\NEW.EXE"));
+
+    EXPECT_EQ("[rename]\r\nC:\\NEW.EXE=" + shortPath + "\r\n", WinInit());
+}
+
+/* Stands for CreateFileMappingA when the system has no room for the mapping. */
+static HANDLE WINAPI FailMapping(HANDLE, LPSECURITY_ATTRIBUTES, DWORD, DWORD, DWORD, LPCSTR)
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return NULL;
+}
+
+TEST_F(Win9xDeletion, WinInitInUseOrUnmappableIsLeftUnchanged)
+{
+    const std::string before = "[Boot]\r\nShell=Explorer.EXE\r\n";
+    char path[256];
+    MakeFile("Scan Tool.dll", path);
+    WriteTextFile(WinInitPath(), before);
+    {
+        HeldFile held(WinInitPath());
+        EXPECT_EQ(0, DeleteOnReboot(path, NULL));
+    }
+    EXPECT_EQ(before, WinInit());
+    {
+        ImportPatch failing("KERNEL32.dll", "CreateFileMappingA", (void *)FailMapping);
+        EXPECT_EQ(0, DeleteOnReboot(path, NULL));
+    }
+    EXPECT_EQ(before, WinInit()) << "cut back to its old size";
+}
+
+TEST_F(Win9xDeletion, MissingFileIsNotWrittenToWinInit)
+{
+    char path[256];
+    snprintf(path, sizeof path, "%s", Path("No Such File.dll").c_str());
+
+    EXPECT_EQ(0, DeleteOnReboot(path, NULL));
+
+    EXPECT_FALSE(PathExists(WinInitPath()));
+    EXPECT_EQ(Path("No Such File.dll"), path);
+}
+
+TEST_F(Win9xDeletion, ReadOnlyFileIsDeletedAndTracedWithItsShortPath)
+{
+    WriteTextFile(Path("Read Only Driver.dll"), "data");
+    std::string shortPath = ShortPathOf(Path("Read Only Driver.dll"));
+    SetFileAttributesA(Path("Read Only Driver.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Read Only Driver.dll"));
+
+    EXPECT_FALSE(PathExists(Path("Read Only Driver.dll")));
+    EXPECT_EQ(std::vector<std::string>{FileTrace(false, shortPath)}, traces->Messages());
+    EXPECT_FALSE(PathExists(WinInitPath()));
+}
+
+TEST_F(Win9xDeletion, FileInUseIsRenamedToNulAtRestart)
+{
+    WriteTextFile(WinInitPath(), "[Boot]\r\nShell=Explorer.EXE\r\n[Rename]\r\nNUL=C:\\NOTHERE.TXT\r\n");
+    std::string path = Path("Held Driver.dll");
+    WriteTextFile(path, "held");
+    std::string shortPath = ShortPathOf(path);
+    {
+        HeldFile held(path);
+        EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Held Driver.dll"));
+    }
+    EXPECT_EQ("[Boot]\r\nShell=Explorer.EXE\r\n[Rename]\r\nNUL=" + shortPath + "\r\nNUL=C:\\NOTHERE.TXT\r\n",
+              WinInit());
+    EXPECT_EQ(std::vector<std::string>{FileTrace(false, shortPath)}, traces->Messages());
+    EXPECT_TRUE(PathExists(path));
+    EXPECT_TRUE(PendingRenames().empty()) << "the 9x family does not use the pending renames";
+
+    PlayRestart();
+
+    EXPECT_FALSE(PathExists(path));
+    EXPECT_FALSE(PathExists(WinInitPath())) << "done with, it becomes WININIT.BAK";
+}
+
+TEST_F(Win9xDeletion, FoldersInUseGetRunOnceCommandsNumberedFromOne)
+{
+    const char *names[] = {"Scanner Files", "Printer Files", "OCR Files"};
+    ASSERT_FALSE(runOnce.count("1") || runOnce.count("2") || runOnce.count("3"));
+    for (const char *name : names)
+        WriteTextFile(Path(std::string(name) + "\\user.doc"), "the user's own");
+
+    for (const char *name : names)
+        EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), name));
+
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ("command /c rd " + ShortPathOf(Path(names[i])),
+                  RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, std::to_string(i + 1).c_str()));
+        EXPECT_TRUE(PathExists(Path(std::string(names[i]) + "\\user.doc")));
+    }
+    EXPECT_TRUE(traces->Messages().empty()) << "folders are not traced";
+}
+
+TEST_F(Win9xDeletion, AnotherProgramsRunOnceCommandSurvives)
+{
+    ASSERT_FALSE(runOnce.count("1") || runOnce.count("2"));
+    RegPut(HKEY_LOCAL_MACHINE, RunOnceKey, "1", "setup.exe /finish");
+    WriteTextFile(Path("Tray Program\\user.doc"), "the user's own");
+
+    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Tray Program"));
+
+    EXPECT_EQ("setup.exe /finish", RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, "1"));
+    EXPECT_EQ("command /c rd " + ShortPathOf(Path("Tray Program")), RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, "2"));
+    EXPECT_EQ(2u, RunOnceSerial);
+}
+
+TEST_F(Win9xDeletion, FoldersOfFourCharactersOrFewerAreLeftUnscheduled)
+{
+    WriteTextFile(Path("Scan\\user.doc"), "the user's own");
+    MakeDirs(Path("Empty Folder"));
+
+    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Scan"));
+    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Empty Folder"));
+
+    EXPECT_TRUE(PathExists(Path("Scan\\user.doc")));
+    EXPECT_FALSE(PathExists(Path("Empty Folder")));
+    EXPECT_EQ(runOnce, RunOnceValues());
+    EXPECT_EQ(0u, RunOnceSerial);
+}
+
+TEST_F(Win9xDeletion, RemoveDirOnRebootSchedulesOnlyExistingFolders)
+{
+    char path[256];
+    snprintf(path, sizeof path, "%s", Path("Program Group").c_str());
+
+    EXPECT_EQ(0, RemoveDirOnReboot(path));
+    EXPECT_EQ(Path("Program Group"), path);
+    EXPECT_EQ(runOnce, RunOnceValues());
+
+    MakeDirs(Path("Program Group"));
+    std::string shortPath = ShortPathOf(Path("Program Group"));
+    EXPECT_EQ(1, RemoveDirOnReboot(path));
+    EXPECT_EQ(shortPath, path) << "the buffer now holds the short form";
+    std::string name = std::to_string(RunOnceSerial);
+    EXPECT_FALSE(runOnce.count(name));
+    EXPECT_EQ("command /c rd " + shortPath, RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, name.c_str()));
+}
+
+TEST_F(Win9xDeletion, SelfRemovalAddsTheProgramToWinInitAndRestartDeletesIt)
+{
+    std::string shortPath = ShortPathOf(ProgramPath());
+    ASSERT_NE("", shortPath);
+
+    RunProgramDecliningRestart("win98");
+
+    std::string text = WinInit();
+    size_t section = text.find("[rename]\r\n");
+    ASSERT_NE(std::string::npos, section) << text;
+    EXPECT_NE(std::string::npos, text.find("\r\nNUL=" + shortPath + "\r\n", section)) << text;
+    EXPECT_TRUE(PathExists(ProgramPath())) << "still present until the restart";
+
+    PlayRestart();
+
+    EXPECT_FALSE(PathExists(ProgramPath()));
+    RestoreProgram();
+}
