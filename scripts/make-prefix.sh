@@ -20,6 +20,15 @@ done
 "$WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null 2>&1
 # The machine plays Windows XP unless a test or a program asks for another version.
 "$WINE" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
+# Three more drives for the tests of the drive searches, each an empty folder
+# of the machine: D: fixed (drive_d), E: removable (drive_e), F: network
+# (drive_f). Wine takes a drive's type from HKLM\Software\Wine\Drives.
+for drive in d=hd e=floppy f=network; do
+    letter=${drive%%=*}
+    mkdir -p "$prefix/drive_$letter"
+    ln -sfn "../drive_$letter" "$prefix/dosdevices/$letter:"
+    "$WINE" reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d "${drive#*=}" /f >/dev/null 2>&1
+done
 "$WINESERVER" -w
 [ ! -e "$prefix/dosdevices/z:" ] && [ -z "$(find "$prefix/drive_c" -type l)" ] || { echo "prefix not cut off" >&2; exit 1; }
 echo "$prefix"

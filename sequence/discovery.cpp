@@ -1,5 +1,241 @@
-/* Placeholder until this phase is written: does nothing yet. */
+/* Start-up discovery: which printers of the same maker and model series are
+   installed, and in which folder the product is installed. */
+#include <direct.h>
+#include <stdio.h>
+#include <string.h>
+#include <shlwapi.h>
 #include "uninstall.h"
 
-void SurveyPrinters(void) {}
-int FindInstallDir(void) { return 1; }
+#define MakerName "Quenmar"
+
+static const char SiblingPrefixTable[][255] = {
+#include "SiblingPrefixes.inc"
+};
+static_assert(sizeof(SiblingPrefixTable) / sizeof(SiblingPrefixTable[0]) == 1, "SiblingPrefixes rows");
+
+static const char PrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+static const char CurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+static const char OcrAppPathKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\sprint.exe";
+
+/* Reads a text value of at most size - 1 bytes and ends it with a NUL; 0 when
+   the value is missing, not text, or longer. */
+static int ReadTextValue(HKEY key, const char *name, char *buffer, DWORD size)
+{
+    DWORD type;
+    DWORD length = size - 1;
+
+    if (RegQueryValueExA(key, name, NULL, &type, (BYTE *)buffer, &length) != ERROR_SUCCESS)
+        return 0;
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return 0;
+    buffer[length] = '\0';
+    return 1;
+}
+
+/* Reads a text value of a key below HKEY_LOCAL_MACHINE (see ReadTextValue). */
+static int ReadMachineText(const char *keyPath, const char *name, char *buffer, DWORD size)
+{
+    HKEY key;
+    int read;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    read = ReadTextValue(key, name, buffer, size);
+    RegCloseKey(key);
+    return read;
+}
+
+/* Notes one installed printer's driver in the survey values; 1 when it is a
+   sibling model of the series, which ends the survey. The product's own
+   driver counts for nothing. */
+static int NotePrinterDriver(const char *driver)
+{
+    char prefix[256];
+    unsigned row;
+
+    if (_stricmp(driver, ProductDisplayName) == 0)
+        return 0;
+    if (strstr(driver, MakerName) != NULL)
+        OtherMakerPrinterPresent = 1;
+    for (row = 0; row < sizeof(SiblingPrefixTable) / sizeof(SiblingPrefixTable[0]); row++) {
+        CopySubstring(prefix, (const char *)SiblingPrefixTable, row * 255, 255);
+        if (strstr(driver, prefix) != NULL) {
+            SiblingModelPresent = 1;
+            memcpy(SiblingDriverName, driver, strlen(driver) + 1);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+/* Sets OtherMakerPrinterPresent, SiblingModelPresent and SiblingDriverName
+   from the drivers of the installed printers, in enumeration order up to the
+   first sibling model. */
+void SurveyPrinters(void)
+{
+    char name[256];
+    char driver[256];
+    HKEY printers, printer;
+    DWORD index, length;
+    LONG result;
+    int sibling = 0;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PrintersKey, 0, KEY_READ, &printers) != ERROR_SUCCESS)
+        return;
+    for (index = 0; !sibling; index++) {
+        length = sizeof(name);
+        result = RegEnumKeyExA(printers, index, name, &length, NULL, NULL, NULL, NULL);
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS)
+            break;
+        if (RegOpenKeyExA(printers, name, 0, KEY_QUERY_VALUE, &printer) != ERROR_SUCCESS)
+            continue;
+        if (ReadTextValue(printer, "Printer Driver", driver, sizeof(driver)))
+            sibling = NotePrinterDriver(driver);
+        RegCloseKey(printer);
+    }
+    RegCloseKey(printers);
+}
+
+/* Puts the Program Files folder into a buffer of 256 bytes: the registered
+   one, or else "Program Files" in the root of the Windows drive. */
+static int GetProgramFilesFolder(char *folder)
+{
+    char windows[MAX_PATH];
+    UINT length;
+
+    if (ReadMachineText(CurrentVersionKey, "ProgramFilesDir", folder, 256))
+        return 1;
+    length = GetWindowsDirectoryA(windows, sizeof(windows));
+    if (length < 3 || length >= sizeof(windows))
+        return 0;
+    snprintf(folder, 256, "%.3sProgram Files", windows);
+    return 1;
+}
+
+/* Turns the registered path of the OCR program into the folder two levels
+   above it: surrounding quotes dropped, then the file name and the OCR
+   program's own folder cut off. 0 when the path has fewer than two
+   backslashes. */
+static int CutToInstallFolder(char *path)
+{
+    char *end;
+    int cut;
+
+    if (path[0] == '"') {
+        memmove(path, path + 1, strlen(path));
+        end = strchr(path, '"');
+        if (end != NULL)
+            *end = '\0';
+    }
+    for (cut = 0; cut < 2; cut++) {
+        end = strrchr(path, '\\');
+        if (end == NULL)
+            return 0;
+        *end = '\0';
+    }
+    return 1;
+}
+
+/* True when "\QuenmarT58" (in this letter case) is a whole folder name in
+   path, so that a sibling's "QuenmarT580" does not count. */
+static int NamesProductFolder(const char *path)
+{
+    static const char folderName[] = "\\" ProductFolderName;
+    const size_t length = sizeof(folderName) - 1;
+    const char *at;
+
+    for (at = strstr(path, folderName); at != NULL; at = strstr(at + 1, folderName))
+        if (at[length] == '\\' || at[length] == '\0')
+            return 1;
+    return 0;
+}
+
+/* True when folder is the Windows folder or the system folder. */
+static int IsWindowsFolder(const char *folder)
+{
+    char windows[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(windows, sizeof(windows));
+
+    if (length != 0 && length < sizeof(windows) && _stricmp(folder, windows) == 0)
+        return 1;
+    length = GetSystemDirectoryA(windows, sizeof(windows));
+    return length != 0 && length < sizeof(windows) && _stricmp(folder, windows) == 0;
+}
+
+/* Refuses a candidate that cannot be the product's folder: not an absolute
+   path with a folder below its root, the Program Files, Windows or system
+   folder, or, with a sibling model installed, a folder outside one named
+   "QuenmarT58". */
+static int IsInstallDirCandidate(const char *candidate, const char *programFiles)
+{
+    const char *lastSeparator = strrchr(candidate, '\\');
+
+    if (lastSeparator == NULL || lastSeparator[1] == '\0' || PathIsRelativeA(candidate)
+        || PathIsRootA(candidate))
+        return 0;
+    if (_stricmp(candidate, programFiles) == 0 || IsWindowsFolder(candidate))
+        return 0;
+    return !SiblingModelPresent || NamesProductFolder(candidate);
+}
+
+/* Sets DefaultInstallDir and InstallDir: the folder two levels above the
+   registered OCR program when it can be the product's, else a folder
+   "QuenmarT58" found on a fixed drive other than the Windows drive, else the
+   default folder under Program Files. */
+int FindInstallDir(void)
+{
+    char programFiles[256] = "";
+    char candidate[256];
+    int written;
+
+    DefaultInstallDir[0] = '\0';
+    if (GetProgramFilesFolder(programFiles)) {
+        written = snprintf(DefaultInstallDir, sizeof(DefaultInstallDir), "%s\\%s", programFiles,
+                           ProductFolderName);
+        if (written < 0 || written >= (int)sizeof(DefaultInstallDir))
+            DefaultInstallDir[0] = '\0';
+    }
+    if (ReadMachineText(OcrAppPathKey, NULL, candidate, sizeof(candidate))
+        && CutToInstallFolder(candidate) && IsInstallDirCandidate(candidate, programFiles)) {
+        memcpy(InstallDir, candidate, strlen(candidate) + 1);
+        return 1;
+    }
+    if (!FindFileOnFixedDrives(ProductFolderName) && DefaultInstallDir[0] != '\0')
+        memcpy(InstallDir, DefaultInstallDir, strlen(DefaultInstallDir) + 1);
+    return 1;
+}
+
+/* Searches the fixed drives other than the Windows drive, in drive order, for
+   a folder of that name (its full path then in InstallDir). The current drive
+   and folder are put back afterwards. */
+int FindFileOnFixedDrives(const char *name)
+{
+    char savedFolder[256];
+    char windows[MAX_PATH];
+    char windowsRoot[4];
+    char drives[256];
+    const char *root;
+    int savedDrive = _getdrive();
+    int found = 0;
+    DWORD length;
+
+    length = GetCurrentDirectoryA(sizeof(savedFolder), savedFolder);
+    if (length == 0 || length >= sizeof(savedFolder))
+        return 0;
+    length = GetWindowsDirectoryA(windows, sizeof(windows));
+    if (length < 3 || length >= sizeof(windows))
+        return 0;
+    CopySubstring(windowsRoot, windows, 0, 3);
+    length = GetLogicalDriveStringsA(sizeof(drives) - 1, drives);
+    if (length == 0 || length >= sizeof(drives) - 1)
+        return 0;
+    for (root = drives; *root != '\0' && !found; root += strlen(root) + 1)
+        if (GetDriveTypeA(root) == DRIVE_FIXED && _stricmp(root, windowsRoot) != 0
+            && SetCurrentDirectoryA(root))
+            found = FindNameInTree(name, 0);
+    _chdrive(savedDrive);
+    SetCurrentDirectoryA(savedFolder);
+    return found;
+}
