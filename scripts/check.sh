@@ -5,3 +5,5 @@ here=$(dirname "$(readlink -f "$0")")
 "$here/setup.sh"
 "$here/build.sh"
 "$here/test.sh" "$here/../build/win64"
+# The painting, once, on a real (virtual) display.
+"$here/screenshot.sh" "$here/../build/win64" --check

@@ -7,7 +7,7 @@
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
 . "$here/wine-env.sh"
-build=$(readlink -m "${1:-$here/../build}")
+build=$(readlink -m "${1:-$here/../build/win64}")
 check_only=0
 [ "${2:-}" = "--check" ] && check_only=1
 tool="$build/tools/progressshot.exe"
