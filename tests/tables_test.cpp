@@ -125,23 +125,3 @@ TEST(Tables, NamesThatOtherPartsOfTheProgramRelyOn)
         for (const std::string &row : RowsNamed(table))
             EXPECT_TRUE(row.rfind("QMK_", 0) == 0 && row.substr(row.size() - 4) == ".WAV") << table << " " << row;
 }
-
-TEST(Tables, InstalledTreeLayout)
-{
-    std::vector<std::string> c5 = RowsNamed("C5");
-    ASSERT_EQ(465u, c5.size());
-    EXPECT_EQ((std::vector<std::string>{"Demo", "Forms\\Demo", "Forms", "Language", "Sprint"}),
-              std::vector<std::string>(c5.end() - 5, c5.end()));
-    int help = 0, sprint = 0;
-    for (const std::string &row : c5) {
-        if (row.rfind("Help\\", 0) == 0) help++;
-        if (row.rfind("Sprint\\", 0) == 0) sprint++;
-    }
-    EXPECT_EQ(11, help);
-    EXPECT_EQ(413, sprint);
-    for (const char *folder : {"Help", "Sprint\\Demo", "Sprint\\Forms\\Demo", "Sprint\\Forms", "Sprint\\Language",
-                               "Sprint\\Scan", "Sprint\\DISK1", "Win2K", "Win98"})
-        EXPECT_EQ(folder, RowOf("C5", folder));
-    EXPECT_EQ((std::vector<std::string>{"Win2k\\REZmonInst.exe", "Win2K", "QnmPrnChk2K.exe"}), RowsNamed("N7"));
-    EXPECT_EQ((std::vector<std::string>{"Win98\\REZmonInst.exe", "Win98", "QnmPrnChk9x.exe"}), RowsNamed("S7"));
-}
