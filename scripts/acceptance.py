@@ -483,6 +483,7 @@ def classify(header, entries, states, temp_folder, traces):
     for e in entries:
         exact[(e.kind, e.upper, e.value.upper())] = e
     listed_values = {(e.upper, e.value.upper()) for e in entries if e.kind == "value"}
+    written_keys = {e.upper for e in entries if e.kind == "value" and e.category in ("write", "runonce")}
     folders = {("file", e.upper): e for e in entries if e.kind == "folder"}
     keys = {("key", e.upper): e for e in entries if e.kind == "key"}
 
@@ -576,7 +577,7 @@ def classify(header, entries, states, temp_folder, traces):
         outcome.fault("unlisted change: " + unlisted("file", shown, got))
 
     for upper, got in changes("keys", lambda a, b: b is not None):
-        if ("key", upper, "") in exact:
+        if ("key", upper, "") in exact or upper in written_keys:
             continue
         shown = next(g for g in got if g)
         holder = covering(keys, "key", upper)
@@ -629,8 +630,50 @@ def scenario_name(family, printers, load, drive):
     return "%s-%s-%s-%s" % (family, printers, load, drive)
 
 
-def run_scenario(build, family, printers, load, drive, keep=False, verbose=False):
-    """Runs one scenario on a fresh machine; returns (passed, report, figures)."""
+def planted_summary(header, entries):
+    counts = {}
+    for e in entries:
+        counts[e.category] = counts.get(e.category, 0) + 1
+    return ["planted: Windows %s with %s, %s, installed in %s" % (
+                header["family"], PRINTER_TEXT[header["printers"]], LOAD_TEXT[header["load"]], header["installdir"]),
+            "  %s" % ", ".join("%d %s" % (counts[c], CATEGORY_TEXT[c]) for c in CATEGORY_TEXT if c in counts)]
+
+
+CATEGORY_TEXT = {"remove": "product items to remove", "spare": "product items to spare",
+                 "left": "product items the removal leaves", "foreign": "foreign items",
+                 "write": "values the run writes", "runonce": "run-once values the run writes"}
+
+
+def after_run_summary(entries, before, after_run, limit=8):
+    """What the run did before the restart: the product's items gone at once
+    and those still there, and the work left for the restart."""
+    listed = {(e.upper, e.value.upper()) for e in entries if e.kind == "value"}
+    gone, waiting = 0, []
+    for e in entries:
+        if e.category == "remove" and entry_state(before, e, listed) is not None:
+            if entry_state(after_run, e, listed) is None:
+                gone += 1
+            else:
+                waiting.append("%s %s" % (e.kind, e.shown()))
+    lines = ["after the removal run, before the restart:",
+             "  product items gone: %d; still there until the restart: %d" % (gone, len(waiting))]
+    lines.extend("    " + w for w in waiting[:limit])
+    if len(waiting) > limit:
+        lines.append("    ... and %d more" % (len(waiting) - limit))
+    renames = after_run.pending_renames()
+    lines.append("  pending renames (deleted at the restart): %d" % len(renames))
+    lines.extend("    " + (src if not dst else "%s -> %s" % (src, dst)) for src, dst in renames[:limit])
+    rd = sorted((int(n), after_run.string(RUN_ONCE, n)) for (k, n) in after_run.values
+                if k == RUN_ONCE and n.isdigit())
+    if rd:
+        lines.append("  RunOnce folder removals: %d" % len(rd))
+        lines.extend("    %d = %s" % r for r in rd[:limit])
+    return lines
+
+
+def run_scenario(build, family, printers, load, drive, keep=False, verbose=False, show=None):
+    """Runs one scenario on a fresh machine; returns (passed, report, figures).
+    show, when given, receives the stages' lines as they happen."""
     name = scenario_name(family, printers, load, drive)
     machine = Machine(build, name)
     times = {}
@@ -647,6 +690,8 @@ def run_scenario(build, family, printers, load, drive, keep=False, verbose=False
                         stderr=None) != 0:
             raise RuntimeError("planting failed")
         header, entries = read_manifest(machine.path(manifest))
+        if show:
+            show(planted_summary(header, entries))
         holder = None
         if load == "inuse":
             holder = machine.start("C:\\qt58test\\plant.exe", "hold", manifest, "C:\\qt58test\\held.ready",
@@ -679,6 +724,14 @@ def run_scenario(build, family, printers, load, drive, keep=False, verbose=False
 
         clock = time.time()
         states.append(machine.record(1))
+        if show:
+            show(["removal run, boxes answered by tools/boxbot.exe:"] + ["  " + l for l in run_output.splitlines()])
+            show(after_run_summary(entries, states[0], states[1]))
+            wininit = os.path.join(machine.prefix, "drive_c", "windows", "wininit.ini")
+            if os.path.exists(wininit):
+                with open(wininit, encoding="cp1252") as f:
+                    show(["  WININIT.INI:"] + ["    " + l.rstrip() for l in f])
+            show(["playing the restart (wineboot -r) ..."])
         if holder:
             open(machine.path("C:\\qt58test\\held.release"), "w").close()
             holder.wait(timeout=60)
@@ -776,6 +829,8 @@ def main():
     parser.add_argument("--jobs", type=int, default=2, help="scenarios run at once with --matrix")
     parser.add_argument("--keep", action="store_true", help="keep the machine for inspection")
     parser.add_argument("--verbose", action="store_true", help="list every item by category")
+    parser.add_argument("--stages", action="store_true", help="also show what was planted and the machine "
+                        "after the run, before the restart (one scenario)")
     args = parser.parse_args()
     build = os.path.realpath(args.build)
     for needed in ("QT58Uninstall.exe", "tools/plant.exe", "tools/boxbot.exe"):
@@ -792,8 +847,10 @@ def main():
                      for f in FAMILIES for p in PRINTERS for l in LOADS]
     started = time.time()
     results = {}
+    show = (lambda lines: print("\n".join(lines), flush=True)) if args.stages and not args.matrix else None
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
-        futures = {pool.submit(run_scenario, build, *s, keep=args.keep, verbose=args.verbose): s for s in scenarios}
+        futures = {pool.submit(run_scenario, build, *s, keep=args.keep, verbose=args.verbose, show=show): s
+                   for s in scenarios}
         for future in concurrent.futures.as_completed(futures):
             s = futures[future]
             try:
