@@ -671,7 +671,7 @@ def after_run_summary(entries, before, after_run, limit=8):
     return lines
 
 
-def run_scenario(build, family, printers, load, drive, keep=False, verbose=False, show=None):
+def run_scenario(build, family, printers, load, drive, keep=False, verbose=False, show=None, measure=False):
     """Runs one scenario on a fresh machine; returns (passed, report, figures).
     show, when given, receives the stages' lines as they happen."""
     name = scenario_name(family, printers, load, drive)
@@ -710,6 +710,9 @@ def run_scenario(build, family, printers, load, drive, keep=False, verbose=False
         # the removal's trace; on 9x also Wine's registry trace, which shows
         # the key deletions Wine refuses
         debug = "+timestamp,warn+debugstr" + (",trace+reg" if family in ("win98", "winme") else "")
+        if measure:
+            machine.wine("reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d", RELAYED, "/f")
+            debug += ",+relay"
         clock = time.time()
         with open(os.path.join(machine.bin, "run.out"), "w+b") as out, \
                 open(os.path.join(machine.bin, "run.err"), "w+b") as err:
@@ -757,7 +760,47 @@ def run_scenario(build, family, printers, load, drive, keep=False, verbose=False
         if not keep:
             machine.destroy()
     times["total"] = time.time() - started
+    if measure:
+        times["program"] = program_times(traces)
     return report(name, header, outcome, run_output, traces, companions, times, verbose)
+
+
+# The calls whose times split a removal run into its fixed pauses, the waits
+# for the spooler, for started programs and for the boxes, and the program's
+# own work (Wine's relay trace, one line at each call and each return).
+RELAYED = ";".join(["KERNEL32.Sleep", "USER32.MessageBoxA", "KERNEL32.CreateProcessA"] +
+                   ["%s.%s" % (dll, f) for dll in ("ADVAPI32", "SECHOST")
+                    for f in ("OpenSCManagerA", "OpenServiceA", "ControlService", "QueryServiceStatus",
+                              "StartServiceA")])
+
+
+def program_times(traces):
+    """Seconds of the program's run by kind, from the relay trace of its
+    thread (the one that writes the removal's trace)."""
+    thread = re.search(r"^[\d.]+:([0-9a-f]+):warn:debugstr", traces, re.M)
+    if not thread:
+        return None
+    calls = re.findall(r"^([\d.]+):%s:(Call|Ret ) \w+\.(\w+)\(" % thread.group(1), traces, re.M)
+    spent = {"pauses": 0.0, "spooler": 0.0, "program starts": 0.0, "boxes": 0.0}
+    kind = {"Sleep": "pauses", "MessageBoxA": "boxes", "CreateProcessA": "program starts"}
+    opened, boxes = None, []
+    for stamp, what, function in calls:
+        if what == "Call":
+            opened = (float(stamp), function)
+            continue
+        if opened and opened[1] == function:
+            spent[kind.get(function, "spooler")] += float(stamp) - opened[0]
+            if function == "MessageBoxA":
+                boxes.append((opened[0], float(stamp)))
+        opened = None
+    if len(boxes) < 2:
+        return None
+    # from the answer to the warning box to the closing box
+    span = boxes[1][0] - boxes[0][1]
+    spent["boxes"] -= sum(b - a for a, b in boxes)
+    spent["removal"] = span
+    spent["own work"] = span - spent["pauses"] - spent["spooler"] - spent["program starts"]
+    return spent
 
 
 def trace_counts(traces):
@@ -799,6 +842,11 @@ def report(name, header, outcome, run_output, traces, companions, times, verbose
     lines.append("  times: machine %.1f s, plant %.1f s, records %.1f s, removal run %.1f s, restart %.1f s, "
                  "scenario %.1f s" % (times["machine"], times["plant"], times["record"], times["run"],
                                       times["restart"], times["total"]))
+    if times.get("program"):
+        p = times["program"]
+        lines.append("  the removal, from the warning box's OK to the closing box: %.2f s = fixed pauses %.2f s + "
+                     "spooler control %.2f s + starting programs %.2f s + the program's own work %.2f s" % (
+                         p["removal"], p["pauses"], p["spooler"], p["program starts"], p["own work"]))
     if verbose:
         for category in sorted(outcome.lists):
             lines.append("  %s:" % category)
@@ -829,6 +877,8 @@ def main():
     parser.add_argument("--jobs", type=int, default=2, help="scenarios run at once with --matrix")
     parser.add_argument("--keep", action="store_true", help="keep the machine for inspection")
     parser.add_argument("--verbose", action="store_true", help="list every item by category")
+    parser.add_argument("--measure", action="store_true", help="split the removal's time into pauses, waits "
+                        "and the program's own work (Wine's relay trace)")
     parser.add_argument("--stages", action="store_true", help="also show what was planted and the machine "
                         "after the run, before the restart (one scenario)")
     args = parser.parse_args()
@@ -849,7 +899,8 @@ def main():
     results = {}
     show = (lambda lines: print("\n".join(lines), flush=True)) if args.stages and not args.matrix else None
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
-        futures = {pool.submit(run_scenario, build, *s, keep=args.keep, verbose=args.verbose, show=show): s
+        futures = {pool.submit(run_scenario, build, *s, keep=args.keep, verbose=args.verbose, show=show,
+                               measure=args.measure): s
                    for s in scenarios}
         for future in concurrent.futures.as_completed(futures):
             s = futures[future]

@@ -464,6 +464,24 @@ bool PlantStandIns(Manifest &manifest, const Scenario &s)
     return ok;
 }
 
+/* The print spooler runs, as on any machine with a printer, so that the run
+   has it to stop; false when it does not come up. */
+bool StartPrintSpooler()
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, "spooler", SERVICE_START | SERVICE_QUERY_STATUS) : NULL;
+    SERVICE_STATUS status = {};
+    bool running = false;
+    if (service && (StartServiceA(service, 0, NULL) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING))
+        for (int i = 0; i < 100 && !running; i++) {
+            running = QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING;
+            if (!running) Sleep(100);
+        }
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return running;
+}
+
 int Install(const Scenario &given, const std::string &manifestPath)
 {
     Scenario s = given;
@@ -499,6 +517,7 @@ int Install(const Scenario &given, const std::string &manifestPath)
     ListRestoration(manifest, s);
     if (s.nineX) ok = PlantNineXProfiles(manifest, s) && ok;
     ok = PlantStandIns(manifest, s) && ok;
+    ok = StartPrintSpooler() && ok;
     if (s.inUse) ListFilesInUse(manifest, s);
     manifest.Add({"remove", "file", ProgramPath(), "", "", "self-removal"});
     for (ManifestLine &line : manifest.lines)
