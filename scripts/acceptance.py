@@ -40,6 +40,8 @@ PRINTER_TEXT = {"alone": "no other printer of the maker", "othermaker": "another
                 "sibling": "a sibling model"}
 LOAD_TEXT = {"idle": "files idle", "inuse": "files in use"}
 BOX_ANSWERS = ["VORSICHT!=OK", "Deinstallation abgeschlossen=NO", "Neustart erforderlich=OK"]
+PHASES = ["Vorbereitung der Deinstallation...", "Dateien werden entfernt...",
+          "Registrierungseintr\u00e4ge werden entfernt...", "Drucker wird entfernt...", "Deinstallation abgeschlossen"]
 
 SESSION_MANAGER = r"HKLM\SYSTEM\CURRENTCONTROLSET\CONTROL\SESSION MANAGER"
 RUN_ONCE = r"HKLM\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUNONCE"
@@ -428,9 +430,8 @@ def refused_by_wine(path, refused):
     name buffer whose size it never resets, so that it stops at the first
     subkey whose name is not shorter than the one before; Windows 9x deletes
     the whole tree."""
-    relative = path.upper().split("\\", 1)[1]
-    parts = relative.split("\\")
-    return any("\\".join(parts[:i]) in refused for i in range(1, len(parts) + 1))
+    upper = path.upper()
+    return any(upper == key or upper.startswith(key + "\\") for key in refused)
 
 
 def windows_own(kind, upper_key, upper_name):
@@ -440,13 +441,25 @@ def windows_own(kind, upper_key, upper_name):
     return False
 
 
+ROOT_KEYS = {"80000000": "HKLM\\SOFTWARE\\CLASSES", "80000001": "HKCU", "80000002": "HKLM", "80000003": "HKU",
+             "80000005": "HKLM\\SYSTEM\\CURRENTCONTROLSET\\HARDWARE PROFILES\\CURRENT"}
+
+
 def key_deletions_refused(traces):
-    """Relative key paths whose RegDeleteKeyA Wine refused during the run
-    (trace+reg), upper-case."""
-    refused = set()
-    for name, status in re.findall(r'trace:reg:RegDeleteKeyExA "(.*)" ret=([0-9a-f]+)', traces):
-        if int(status, 16) != 0:
-            refused.add(name.replace("\\\\", "\\").upper())
+    """Keys (upper-case, with their root) whose RegDeleteKeyA on a root key
+    Wine refused during the run, from the relay trace of each thread."""
+    refused, asked = set(), {}
+    for thread, what, rest in re.findall(r"^[\d.]+:([0-9a-f]+):(Call|Ret ) advapi32\.RegDeleteKeyA\((.*)$",
+                                         traces, re.M):
+        if what == "Call":
+            m = re.match(r'([0-9a-f]+),[0-9a-f]+ "(.*)"\) ret=', rest)
+            root = ROOT_KEYS.get(m.group(1)[-8:]) if m else None
+            asked[thread] = root and root + "\\" + m.group(2).replace("\\\\", "\\").upper()
+        else:
+            status = re.search(r"retval=([0-9a-f]+)", rest)
+            if asked.get(thread) and status and int(status.group(1), 16) != 0:
+                refused.add(asked[thread])
+            asked.pop(thread, None)
     return refused
 
 
@@ -477,7 +490,7 @@ def classify(header, entries, states, temp_folder, traces):
     before, after_run, after_restart = states
     outcome = Outcome()
     nine_x = header["family"] in ("win98", "winme")
-    refused_keys = key_deletions_refused(traces) if nine_x else set()
+    refused_keys = key_deletions_refused(traces) if nine_x else set()  # Windows NT refuses trees itself
     restart_order = folders_left_by_restart_order(states, entries) if nine_x else set()
     exact = {}
     for e in entries:
@@ -671,7 +684,7 @@ def after_run_summary(entries, before, after_run, limit=8):
     return lines
 
 
-def run_scenario(build, family, printers, load, drive, keep=False, verbose=False, show=None, measure=False):
+def run_scenario(build, family, printers, load, drive, keep=False, verbose=False, show=None):
     """Runs one scenario on a fresh machine; returns (passed, report, figures).
     show, when given, receives the stages' lines as they happen."""
     name = scenario_name(family, printers, load, drive)
@@ -707,12 +720,10 @@ def run_scenario(build, family, printers, load, drive, keep=False, verbose=False
         states = [machine.record(0)]
         times["record"] = time.time() - clock
 
-        # the removal's trace; on 9x also Wine's registry trace, which shows
-        # the key deletions Wine refuses
-        debug = "+timestamp,warn+debugstr" + (",trace+reg" if family in ("win98", "winme") else "")
-        if measure:
-            machine.wine("reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d", RELAYED, "/f")
-            debug += ",+relay"
+        # the removal's trace, and Wine's relay trace of the calls that time
+        # the run and of the key deletions Wine refuses
+        machine.wine("reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d", RELAYED, "/f")
+        debug = "+timestamp,warn+debugstr,+relay"
         clock = time.time()
         with open(os.path.join(machine.bin, "run.out"), "w+b") as out, \
                 open(os.path.join(machine.bin, "run.err"), "w+b") as err:
@@ -760,15 +771,14 @@ def run_scenario(build, family, printers, load, drive, keep=False, verbose=False
         if not keep:
             machine.destroy()
     times["total"] = time.time() - started
-    if measure:
-        times["program"] = program_times(traces)
+    times["program"] = program_times(traces)
     return report(name, header, outcome, run_output, traces, companions, times, verbose)
 
 
 # The calls whose times split a removal run into its fixed pauses, the waits
 # for the spooler, for started programs and for the boxes, and the program's
 # own work (Wine's relay trace, one line at each call and each return).
-RELAYED = ";".join(["KERNEL32.Sleep", "USER32.MessageBoxA", "KERNEL32.CreateProcessA"] +
+RELAYED = ";".join(["KERNEL32.Sleep", "USER32.MessageBoxA", "KERNEL32.CreateProcessA", "ADVAPI32.RegDeleteKeyA"] +
                    ["%s.%s" % (dll, f) for dll in ("ADVAPI32", "SECHOST")
                     for f in ("OpenSCManagerA", "OpenServiceA", "ControlService", "QueryServiceStatus",
                               "StartServiceA")])
@@ -782,14 +792,16 @@ def program_times(traces):
         return None
     calls = re.findall(r"^([\d.]+):%s:(Call|Ret ) \w+\.(\w+)\(" % thread.group(1), traces, re.M)
     spent = {"pauses": 0.0, "spooler": 0.0, "program starts": 0.0, "boxes": 0.0}
-    kind = {"Sleep": "pauses", "MessageBoxA": "boxes", "CreateProcessA": "program starts"}
+    kind = {"Sleep": "pauses", "MessageBoxA": "boxes", "CreateProcessA": "program starts",
+            "OpenSCManagerA": "spooler", "OpenServiceA": "spooler", "ControlService": "spooler",
+            "QueryServiceStatus": "spooler", "StartServiceA": "spooler"}
     opened, boxes = None, []
     for stamp, what, function in calls:
         if what == "Call":
             opened = (float(stamp), function)
             continue
-        if opened and opened[1] == function:
-            spent[kind.get(function, "spooler")] += float(stamp) - opened[0]
+        if opened and opened[1] == function and function in kind:
+            spent[kind[function]] += float(stamp) - opened[0]
             if function == "MessageBoxA":
                 boxes.append((opened[0], float(stamp)))
         opened = None
@@ -810,6 +822,7 @@ def trace_counts(traces):
 
 
 def report(name, header, outcome, run_output, traces, companions, times, verbose):
+    run_output = run_output.replace("\r", "")
     exit_code = re.search(r"exit code: (\d+)", run_output)
     exit_code = int(exit_code.group(1)) if exit_code else None
     boxes = re.findall(r"box: \[(.*?)\] .* -> (\w+)", run_output)
@@ -818,6 +831,9 @@ def report(name, header, outcome, run_output, traces, companions, times, verbose
     wanted_boxes = [tuple(a.split("=")) for a in BOX_ANSWERS]
     if boxes != wanted_boxes:
         outcome.fault("boxes shown: %s" % boxes)
+    phases = re.findall(r"^phase: (.*)$", run_output, re.M)
+    if phases != PHASES:
+        outcome.fault("phases shown: %s" % phases)
     c = outcome.counts
     family, printers, load = header["family"], header["printers"], header["load"]
     lines = ["%s: %s, %s, %s, installed in %s" % (name, family, PRINTER_TEXT[printers], LOAD_TEXT[load],
@@ -877,8 +893,6 @@ def main():
     parser.add_argument("--jobs", type=int, default=2, help="scenarios run at once with --matrix")
     parser.add_argument("--keep", action="store_true", help="keep the machine for inspection")
     parser.add_argument("--verbose", action="store_true", help="list every item by category")
-    parser.add_argument("--measure", action="store_true", help="split the removal's time into pauses, waits "
-                        "and the program's own work (Wine's relay trace)")
     parser.add_argument("--stages", action="store_true", help="also show what was planted and the machine "
                         "after the run, before the restart (one scenario)")
     args = parser.parse_args()
@@ -899,8 +913,7 @@ def main():
     results = {}
     show = (lambda lines: print("\n".join(lines), flush=True)) if args.stages and not args.matrix else None
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
-        futures = {pool.submit(run_scenario, build, *s, keep=args.keep, verbose=args.verbose, show=show,
-                               measure=args.measure): s
+        futures = {pool.submit(run_scenario, build, *s, keep=args.keep, verbose=args.verbose, show=show): s
                    for s in scenarios}
         for future in concurrent.futures.as_completed(futures):
             s = futures[future]

@@ -171,14 +171,43 @@ class Classifying(unittest.TestCase):
         restarted = state_with(files=[("C:\\P", None, 0), ("C:\\Q", None, 0), ("C:\\Q\\f", 1, 1)],
                                keys=["HKLM\\Software\\Quenmar\\PortManager", "HKLM\\Software\\Zudadov",
                                      acceptance.RUN_ONCE])
-        traces = ('0138:trace:reg:RegDeleteKeyExA "Parameters" ret=00000000\n'
-                  '0138:trace:reg:RegDeleteKeyExA "Software\\\\Quenmar" ret=00000005\n')
+        traces = ('1.0:0138:Call advapi32.RegDeleteKeyA(ffffffff80000002,0021f0 "Software\\\\Quenmar") ret=14\n'
+                  '1.1:0138:Ret  advapi32.RegDeleteKeyA() retval=00000005 ret=14\n'
+                  '1.2:0138:Call advapi32.RegDeleteKeyA(ffffffff80000001,0021f0 "Software\\\\Zudadov") ret=14\n'
+                  '1.3:0138:Ret  advapi32.RegDeleteKeyA() retval=00000005 ret=14\n')
         outcome = self.classify(entries, [before, run, restarted], traces, header)
         self.assertEqual(["folder C:\\P"], outcome.lists["product left by Wine's restart order"])
         self.assertEqual(["key HKLM\\Software\\Quenmar", "key HKLM\\Software\\Quenmar\\PortManager"],
                          outcome.lists["product left by Wine's 9x key deletion"])
         self.assertEqual(["product item left: folder C:\\Q ()", "product item left: key HKLM\\Software\\Zudadov ()"],
-                         outcome.faults, "a folder that still holds a file, a key never asked for: the program's")
+                         outcome.faults, "a folder that still holds a file, a key of another root: the program's")
+
+
+
+class Timing(unittest.TestCase):
+    def test_removal_split_into_pauses_waits_and_work(self):
+        trace = "\n".join([
+            "10.000:0100:Call user32.MessageBoxA(00000000,0021f540 \"warn\") ret=1",
+            "10.500:0100:Ret  user32.MessageBoxA() retval=00000001 ret=1",
+            "10.600:0100:Call advapi32.ControlService(010a,00000001,0021) ret=1",
+            "10.800:0100:Ret  advapi32.ControlService() retval=00000001 ret=1",
+            "10.900:0200:Call KERNEL32.Sleep(00002710) ret=1",   # another thread: not the program's
+            "11.000:0100:Call KERNEL32.CreateProcessA(0021 \"C:\\\\m.exe\") ret=1",
+            "11.100:0100:Ret  KERNEL32.CreateProcessA() retval=00000001 ret=1",
+            "11.100:0100:Call KERNEL32.Sleep(000007d0) ret=1",
+            "13.100:0100:Ret  KERNEL32.Sleep() retval=00000000 ret=1",
+            "13.200:0100:warn:debugstr:OutputDebugStringA \"Deleted File\\nC:\\\\x\"",
+            "13.300:0100:Call advapi32.RegDeleteKeyA(ffffffff80000002,0021 \"Software\\\\Q\") ret=1",
+            "13.600:0100:Ret  advapi32.RegDeleteKeyA() retval=00000000 ret=1",   # the program's own work
+            "14.000:0100:Call user32.MessageBoxA(00000000,0021fbd0 \"closing\") ret=1",
+            "15.000:0100:Ret  user32.MessageBoxA() retval=00000007 ret=1",
+            "20.900:0200:Ret  KERNEL32.Sleep() retval=00000000 ret=1"])
+        times = acceptance.program_times(trace)
+        self.assertAlmostEqual(3.5, times["removal"])
+        self.assertAlmostEqual(2.0, times["pauses"])
+        self.assertAlmostEqual(0.2, times["spooler"])
+        self.assertAlmostEqual(0.1, times["program starts"])
+        self.assertAlmostEqual(1.2, times["own work"])
 
 
 if __name__ == "__main__":
