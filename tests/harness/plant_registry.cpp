@@ -698,12 +698,15 @@ void PlantedRegistry::AddForeign()
     for (const std::string &name : counts)
         AddCount(name, 2, "");
 
-    /* Per-user settings of other printers and of the product's other
-     * queues, and the keys' default values. */
+    /* Per-user settings of other printers and of the product's other queue
+     * (not in the profile's Devices and PrinterPorts keys, where the profile
+     * reset after the registry phase clears the queue recorded on 9x), and
+     * the keys' default values. */
     AddValue(HKEY_CURRENT_USER, "Printers", "Acme Laser 5", "foreign", "");
     for (const char *row : RowsN8) {
         AddValue(HKEY_CURRENT_USER, row, "Acme Laser 5", "winspool,LPT1:", "");
-        AddValue(HKEY_CURRENT_USER, row, PlantedProductQueues[2], "winspool,USB002", "");
+        if (_strnicmp(row, "Printers\\", 9) == 0)
+            AddValue(HKEY_CURRENT_USER, row, PlantedProductQueues[2], "winspool,USB002", "");
         AddValue(HKEY_CURRENT_USER, row, "", "foreign default", "");
     }
 }

@@ -97,7 +97,10 @@ public:
 
     /* Every planted entry whose state after a complete registry phase is not
      * what the removal's conditions select, as readable lines; empty when all
-     * is right. */
+     * is right. After a run of the whole program one more line is expected
+     * with a sibling model: the hand-back of the companion applications
+     * deletes App Paths\Sprint.exe when no copy of the OCR program is found
+     * on the fixed drives. */
     std::vector<std::string> Differences() const;
     /* Whether the entry is to be gone after a complete registry phase. */
     bool ExpectedGone(const PlantedEntry &entry) const;
