@@ -63,19 +63,21 @@ TEST_F(NtDeletion, WithoutFamilyNothingIsTouched)
     EXPECT_TRUE(traces->Messages().empty());
 }
 
-TEST_F(NtDeletion, ReadOnlyHiddenAndSystemFilesAreDeletedAndTraced)
+TEST_F(NtDeletion, ItemsNotInUseAreDeletedAndFilesTraced)
 {
     ResetProgramState("winxp");
     WriteTextFile(Path("ro.dll"), "data");
     WriteTextFile(Path("sub\\hs.dat"), "data");
+    MakeDirs(Path("Empty"));
     SetFileAttributesA(Path("ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA(Path("sub\\hs.dat").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 
-    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "ro.dll"));
-    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "sub\\hs.dat"));
+    for (const char *name : {"ro.dll", "sub\\hs.dat", "Empty"})
+        EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), name));
 
     EXPECT_FALSE(PathExists(Path("ro.dll")));
     EXPECT_FALSE(PathExists(Path("sub\\hs.dat")));
+    EXPECT_FALSE(PathExists(Path("Empty")));
     EXPECT_EQ((std::vector<std::string>{FileTrace(true, Path("ro.dll")), FileTrace(true, Path("sub\\hs.dat"))}),
               traces->Messages());
     EXPECT_TRUE(PendingDeletions().empty());
@@ -98,106 +100,61 @@ TEST_F(NtDeletion, MissingNamesAndOverlongPairsAreSkipped)
     EXPECT_TRUE(PendingDeletions().empty());
 }
 
-TEST_F(NtDeletion, RunningProgramIsMovedAsideAndItsNewNameScheduled)
-{
-    ResetProgramState("winxp");
-    std::string path = Path("Monitor.exe");
-    std::string moved;
-    {
-        RunningProgram running(path);
-        ASSERT_FALSE(DeleteFileA(path.c_str())) << "a running program's file cannot be deleted";
-
-        EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Monitor.exe"));
-
-        EXPECT_FALSE(PathExists(path));
-        std::vector<std::string> pending = PendingDeletions();
-        ASSERT_EQ(1u, pending.size());
-        moved = pending[0];
-        EXPECT_EQ(0, _stricmp(TempDir().c_str(), ParentOf(moved).c_str())) << moved;
-        EXPECT_EQ(ReadTextFile("C:\\qt58test\\holder.exe"), ReadTextFile(moved)) << "the moved program";
-        EXPECT_EQ(std::vector<std::string>{FileTrace(true, path)}, traces->Messages());
-    }
-    DeleteFileA(moved.c_str());
-}
-
-TEST_F(NtDeletion, FileHeldWithoutDeleteSharingIsScheduledUnderItsOwnPath)
-{
-    ResetProgramState("winxp");
-    std::string path = Path("Held.dll");
-    WriteTextFile(path, "held");
-    {
-        HeldFile held(path);
-        EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Held.dll"));
-    }
-    EXPECT_EQ("held", ReadTextFile(path));
-    EXPECT_EQ(std::vector<std::string>{path}, PendingDeletions());
-    EXPECT_EQ(std::vector<std::string>{FileTrace(true, path)}, traces->Messages());
-}
-
-TEST_F(NtDeletion, FoldersAreRemovedOrScheduledInPlaceWithoutTrace)
-{
-    ResetProgramState("winxp");
-    MakeDirs(Path("Empty"));
-    WriteTextFile(Path("Full\\user.doc"), "the user's own");
-
-    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Empty"));
-    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Full"));
-
-    EXPECT_FALSE(PathExists(Path("Empty")));
-    EXPECT_EQ("the user's own", ReadTextFile(Path("Full\\user.doc")));
-    EXPECT_EQ(std::vector<std::string>{Path("Full")}, PendingDeletions());
-    EXPECT_TRUE(traces->Messages().empty());
-}
-
-TEST_F(NtDeletion, FallbacksScheduleNothingThatDoesNotExist)
-{
-    ResetProgramState("winxp");
-    char missing[256];
-    snprintf(missing, sizeof missing, "%s", Path("gone\\nothing.dll").c_str());
-
-    EXPECT_EQ(0, TempRenameFallback(Path("nothing").c_str()));
-    EXPECT_EQ(0, DeleteOnReboot(missing, NULL));
-
-    EXPECT_TRUE(PendingDeletions().empty());
-    EXPECT_EQ(Path("gone\\nothing.dll"), missing) << "the NT family leaves the buffer alone";
-}
-
-TEST_F(NtDeletion, ProgramGroupFolderFallbackKeepsTheFolderInPlace)
-{
-    ResetProgramState("win2k");
-    WriteTextFile(Path("Group\\Own shortcut.lnk"), "link");
-
-    EXPECT_EQ(1, TempRenameFallback(Path("Group").c_str()));
-
-    EXPECT_TRUE(PathExists(Path("Group\\Own shortcut.lnk")));
-    EXPECT_EQ(std::vector<std::string>{Path("Group")}, PendingDeletions());
-}
-
-TEST_F(NtDeletion, ScheduledItemsAreGoneAfterRestart)
+TEST_F(NtDeletion, ItemsInUseAreScheduledAndGoneAfterRestart)
 {
     ResetProgramState("winxp");
     WriteTextFile(Path("Held.dll"), "held");
     WriteTextFile(Path("Full\\user.doc"), "the user's own");
     WriteTextFile(Path("Emptied\\product.dat"), "product");
-    std::vector<std::string> pending;
+    std::string moved;
     {
         RunningProgram running(Path("Monitor.exe"));
         HeldFile held(Path("Held.dll"));
-        DeleteFileOrDefer(dir->path.c_str(), "Monitor.exe");
-        DeleteFileOrDefer(dir->path.c_str(), "Held.dll");
-        DeleteFileOrDefer(dir->path.c_str(), "Full");
-        DeleteFileOrDefer(dir->path.c_str(), "Emptied");
-        pending = PendingDeletions();
+        ASSERT_FALSE(DeleteFileA(Path("Monitor.exe").c_str())) << "a running program's file cannot be deleted";
+
+        for (const char *name : {"Monitor.exe", "Held.dll", "Full", "Emptied"})
+            EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), name));
+
+        /* The running program is moved into the temporary folder under a fresh
+         * name; the held file cannot be moved, nor are folders: they are
+         * scheduled where they are. */
+        std::vector<std::string> pending = PendingDeletions();
+        ASSERT_EQ(4u, pending.size());
+        moved = pending[0];
+        EXPECT_EQ((std::vector<std::string>{moved, Path("Held.dll"), Path("Full"), Path("Emptied")}), pending);
+        EXPECT_EQ(0, _stricmp(TempDir().c_str(), ParentOf(moved).c_str())) << moved;
+        EXPECT_EQ(ReadTextFile("C:\\qt58test\\holder.exe"), ReadTextFile(moved)) << "the moved program";
+        EXPECT_FALSE(PathExists(Path("Monitor.exe")));
+        EXPECT_EQ((std::vector<std::string>{FileTrace(true, Path("Monitor.exe")), FileTrace(true, Path("Held.dll"))}),
+                  traces->Messages());
     }
-    ASSERT_EQ(4u, pending.size());
+    EXPECT_EQ("held", ReadTextFile(Path("Held.dll")));
+    EXPECT_EQ("the user's own", ReadTextFile(Path("Full\\user.doc")));
     DeleteFileA(Path("Emptied\\product.dat").c_str());
 
     PlayRestart();
 
-    for (const std::string &path : pending)
-        EXPECT_EQ(path == Path("Full"), PathExists(path)) << path;
-    EXPECT_EQ("the user's own", ReadTextFile(Path("Full\\user.doc"))) << "a folder that still holds files stays with them";
+    EXPECT_FALSE(PathExists(moved));
+    EXPECT_FALSE(PathExists(Path("Held.dll")));
+    EXPECT_FALSE(PathExists(Path("Emptied")));
+    EXPECT_EQ("the user's own", ReadTextFile(Path("Full\\user.doc"))) << "a folder that still holds files stays";
     EXPECT_TRUE(PendingRenames().empty());
+}
+
+TEST_F(NtDeletion, FallbackKeepsFoldersInPlaceAndSchedulesNothingMissing)
+{
+    ResetProgramState("win2k");
+    WriteTextFile(Path("Group\\Own shortcut.lnk"), "link");
+    char missing[256];
+    snprintf(missing, sizeof missing, "%s", Path("gone\\nothing.dll").c_str());
+
+    EXPECT_EQ(1, TempRenameFallback(Path("Group").c_str()));
+    EXPECT_EQ(0, TempRenameFallback(Path("nothing").c_str()));
+    EXPECT_EQ(0, DeleteOnReboot(missing, NULL));
+
+    EXPECT_TRUE(PathExists(Path("Group\\Own shortcut.lnk")));
+    EXPECT_EQ(std::vector<std::string>{Path("Group")}, PendingDeletions());
+    EXPECT_EQ(Path("gone\\nothing.dll"), missing) << "the NT family leaves the buffer alone";
 }
 
 TEST(SelfRemoval, NtProgramFileIsMovedAsideAndGoneAfterRestart)

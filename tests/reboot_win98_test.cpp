@@ -82,52 +82,35 @@ struct Win9xDeletion : PrimitivesTest {
     }
 };
 
-TEST_F(Win9xDeletion, MissingWinInitIsCreatedWithTheSectionAndTheLine)
-{
-    char path[256];
-    std::string shortPath = MakeFile("Scanner Driver.dll", path);
-    ASSERT_NE("", shortPath);
-
-    EXPECT_EQ(1, DeleteOnReboot(path, NULL));
-
-    EXPECT_EQ(shortPath, path) << "the buffer now holds the short form";
-    EXPECT_EQ("[rename]\r\nNUL=" + shortPath + "\r\n", WinInit());
-}
-
 TEST_F(Win9xDeletion, LineGoesFirstIntoTheSectionAndEveryOtherByteStays)
 {
     struct Case {
-        const char *before, *after; /* "@" stands for the new line */
+        const char *before; /* NULL: no WININIT.INI */
+        const char *target, *after; /* "@" stands for the short path */
     } cases[] = {
-        {"[Boot]\r\nShell=Explorer.EXE\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n[Other]\r\nKey=Value\r\n",
-         "[Boot]\r\nShell=Explorer.EXE\r\n[Rename]\r\n@NUL=C:\\OLD.TXT\r\n[Other]\r\nKey=Value\r\n"},
-        {"[rename]\nNUL=C:\\OLD.TXT\n", "[rename]\n@NUL=C:\\OLD.TXT\n"},
-        {"[Boot]\r\nShell=Explorer.EXE", "[Boot]\r\nShell=Explorer.EXE\r\n[rename]\r\n@"},
-        {"[Boot]\r\nA=1\r\n[RENAME]", "[Boot]\r\nA=1\r\n[RENAME]\r\n@"},
-        {"[Boot]\r\nNote=[rename]\r\n", "[Boot]\r\nNote=[rename]\r\n[rename]\r\n@"},
-        {"", "[rename]\r\n@"},
+        {NULL, NULL, "[rename]\r\nNUL=@\r\n"},
+        {"", "C:\\NEW.EXE", "[rename]\r\nC:\\NEW.EXE=@\r\n"},
+        {"[Boot]\r\nShell=Explorer.EXE\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n[Other]\r\nKey=Value\r\n", NULL,
+         "[Boot]\r\nShell=Explorer.EXE\r\n[Rename]\r\nNUL=@\r\nNUL=C:\\OLD.TXT\r\n[Other]\r\nKey=Value\r\n"},
+        {"[rename]\nNUL=C:\\OLD.TXT\n", NULL, "[rename]\nNUL=@\r\nNUL=C:\\OLD.TXT\n"},
+        {"[Boot]\r\nShell=Explorer.EXE", NULL, "[Boot]\r\nShell=Explorer.EXE\r\n[rename]\r\nNUL=@\r\n"},
+        {"[Boot]\r\nA=1\r\n[RENAME]", NULL, "[Boot]\r\nA=1\r\n[RENAME]\r\nNUL=@\r\n"},
+        {"[Boot]\r\nNote=[rename]\r\n", NULL, "[Boot]\r\nNote=[rename]\r\n[rename]\r\nNUL=@\r\n"},
     };
     for (const Case &c : cases) {
         char path[256];
         std::string shortPath = MakeFile("Printer Monitor.dll", path);
-        WriteTextFile(WinInitPath(), c.before);
+        DeleteFileA(WinInitPath().c_str());
+        if (c.before)
+            WriteTextFile(WinInitPath(), c.before);
 
-        EXPECT_EQ(1, DeleteOnReboot(path, NULL));
+        EXPECT_EQ(1, DeleteOnReboot(path, c.target));
 
+        EXPECT_EQ(shortPath, path) << "the buffer now holds the short form";
         std::string expected = c.after;
-        expected.replace(expected.find('@'), 1, "NUL=" + shortPath + "\r\n");
-        EXPECT_EQ(expected, WinInit()) << "before: " << c.before;
+        expected.replace(expected.find('@'), 1, shortPath);
+        EXPECT_EQ(expected, WinInit()) << "before: " << (c.before ? c.before : "no file");
     }
-}
-
-TEST_F(Win9xDeletion, TargetNamesTheRenaming)
-{
-    char path[256];
-    std::string shortPath = MakeFile("Status Monitor.exe", path);
-
-    EXPECT_EQ(1, DeleteOnReboot(path, "C:\\NEW.EXE"));
-
-    EXPECT_EQ("[rename]\r\nC:\\NEW.EXE=" + shortPath + "\r\n", WinInit());
 }
 
 /* Stands for CreateFileMappingA when the system has no room for the mapping. */
@@ -137,8 +120,14 @@ static HANDLE WINAPI FailMapping(HANDLE, LPSECURITY_ATTRIBUTES, DWORD, DWORD, DW
     return NULL;
 }
 
-TEST_F(Win9xDeletion, WinInitInUseOrUnmappableIsLeftUnchanged)
+TEST_F(Win9xDeletion, NothingIsWrittenForMissingFilesOrWinInitInUseOrUnmappable)
 {
+    char missing[256];
+    snprintf(missing, sizeof missing, "%s", Path("No Such File.dll").c_str());
+    EXPECT_EQ(0, DeleteOnReboot(missing, NULL));
+    EXPECT_FALSE(PathExists(WinInitPath()));
+    EXPECT_EQ(Path("No Such File.dll"), missing);
+
     const std::string before = "[Boot]\r\nShell=Explorer.EXE\r\n";
     char path[256];
     MakeFile("Scan Tool.dll", path);
@@ -153,17 +142,6 @@ TEST_F(Win9xDeletion, WinInitInUseOrUnmappableIsLeftUnchanged)
         EXPECT_EQ(0, DeleteOnReboot(path, NULL));
     }
     EXPECT_EQ(before, WinInit()) << "cut back to its old size";
-}
-
-TEST_F(Win9xDeletion, MissingFileIsNotWrittenToWinInit)
-{
-    char path[256];
-    snprintf(path, sizeof path, "%s", Path("No Such File.dll").c_str());
-
-    EXPECT_EQ(0, DeleteOnReboot(path, NULL));
-
-    EXPECT_FALSE(PathExists(WinInitPath()));
-    EXPECT_EQ(Path("No Such File.dll"), path);
 }
 
 TEST_F(Win9xDeletion, ReadOnlyFileIsDeletedAndTracedWithItsShortPath)
@@ -201,67 +179,45 @@ TEST_F(Win9xDeletion, FileInUseIsRenamedToNulAtRestart)
     EXPECT_FALSE(PathExists(WinInitPath())) << "done with, it becomes WININIT.BAK";
 }
 
-TEST_F(Win9xDeletion, FoldersInUseGetRunOnceCommandsNumberedFromOne)
+TEST_F(Win9xDeletion, FoldersThatStillHoldFilesGetRunOnceCommands)
 {
-    const char *names[] = {"Scanner Files", "Printer Files", "OCR Files"};
-    ASSERT_FALSE(runOnce.count("1") || runOnce.count("2") || runOnce.count("3"));
+    const char *names[] = {"Scanner Files", "Printer Files", "OCR Files", "Scan"};
+    ASSERT_FALSE(runOnce.count("1") || runOnce.count("2") || runOnce.count("3") || runOnce.count("4"));
     for (const char *name : names)
         WriteTextFile(Path(std::string(name) + "\\user.doc"), "the user's own");
+    MakeDirs(Path("Empty Folder"));
 
     for (const char *name : names)
         EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), name));
+    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Empty Folder"));
 
-    for (int i = 0; i < 3; i++) {
+    for (int i = 0; i < 3; i++)
         EXPECT_EQ("command /c rd " + ShortPathOf(Path(names[i])),
                   RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, std::to_string(i + 1).c_str()));
-        EXPECT_TRUE(PathExists(Path(std::string(names[i]) + "\\user.doc")));
-    }
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, RunOnceKey, "4")) << "four characters or fewer: left";
+    for (const char *name : names)
+        EXPECT_TRUE(PathExists(Path(std::string(name) + "\\user.doc")));
+    EXPECT_FALSE(PathExists(Path("Empty Folder")));
     EXPECT_TRUE(traces->Messages().empty()) << "folders are not traced";
 }
 
-TEST_F(Win9xDeletion, AnotherProgramsRunOnceCommandSurvives)
+TEST_F(Win9xDeletion, RunOnceCommandOfAnotherProgramSurvives)
 {
     ASSERT_FALSE(runOnce.count("1") || runOnce.count("2"));
     RegPut(HKEY_LOCAL_MACHINE, RunOnceKey, "1", "setup.exe /finish");
-    WriteTextFile(Path("Tray Program\\user.doc"), "the user's own");
-
-    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Tray Program"));
-
-    EXPECT_EQ("setup.exe /finish", RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, "1"));
-    EXPECT_EQ("command /c rd " + ShortPathOf(Path("Tray Program")), RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, "2"));
-    EXPECT_EQ(2u, RunOnceSerial);
-}
-
-TEST_F(Win9xDeletion, FoldersOfFourCharactersOrFewerAreLeftUnscheduled)
-{
-    WriteTextFile(Path("Scan\\user.doc"), "the user's own");
-    MakeDirs(Path("Empty Folder"));
-
-    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Scan"));
-    EXPECT_EQ(1, DeleteFileOrDefer(dir->path.c_str(), "Empty Folder"));
-
-    EXPECT_TRUE(PathExists(Path("Scan\\user.doc")));
-    EXPECT_FALSE(PathExists(Path("Empty Folder")));
-    EXPECT_EQ(runOnce, RunOnceValues());
-    EXPECT_EQ(0u, RunOnceSerial);
-}
-
-TEST_F(Win9xDeletion, RemoveDirOnRebootSchedulesOnlyExistingFolders)
-{
-    char path[256];
-    snprintf(path, sizeof path, "%s", Path("Program Group").c_str());
-
-    EXPECT_EQ(0, RemoveDirOnReboot(path));
-    EXPECT_EQ(Path("Program Group"), path);
-    EXPECT_EQ(runOnce, RunOnceValues());
-
     MakeDirs(Path("Program Group"));
-    std::string shortPath = ShortPathOf(Path("Program Group"));
+    char path[256], missing[256];
+    snprintf(path, sizeof path, "%s", Path("Program Group").c_str());
+    snprintf(missing, sizeof missing, "%s", Path("Missing Group").c_str());
+
+    EXPECT_EQ(0, RemoveDirOnReboot(missing));
     EXPECT_EQ(1, RemoveDirOnReboot(path));
-    EXPECT_EQ(shortPath, path) << "the buffer now holds the short form";
-    std::string name = std::to_string(RunOnceSerial);
-    EXPECT_FALSE(runOnce.count(name));
-    EXPECT_EQ("command /c rd " + shortPath, RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, name.c_str()));
+
+    EXPECT_EQ(Path("Missing Group"), missing);
+    EXPECT_EQ(ShortPathOf(Path("Program Group")), path);
+    EXPECT_EQ("setup.exe /finish", RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, "1"));
+    EXPECT_EQ("command /c rd " + std::string(path), RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, "2"));
+    EXPECT_EQ(2u, RunOnceSerial);
 }
 
 TEST_F(Win9xDeletion, SelfRemovalAddsTheProgramToWinInitAndRestartDeletesIt)
