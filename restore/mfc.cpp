@@ -1,4 +1,116 @@
-/* Placeholder until this phase is written: does nothing yet. */
+/*
+ * Restoration phase: settings that the product shares with other software
+ * go back to their defaults. The shared MFC runtime's class and type-library
+ * registrations point at the system's own copy of the library again, the 9x
+ * default-printer value of the hardware profile is cleared, the companion
+ * applications are handed to a sibling model, and a run-once marker is left.
+ */
+#include <stdio.h>
+#include <string.h>
 #include "uninstall.h"
 
-int RestoreSharedSettings(void) { return 0; }
+/* Server keys of the three shared MFC classes, under HKEY_CLASSES_ROOT. */
+static const char MfcClassKeys[][60] = {
+#include "MfcClassKeys.inc"
+};
+static_assert(sizeof(MfcClassKeys) / sizeof(MfcClassKeys[0]) == 3, "MfcClassKeys rows");
+
+#define MfcInterfaceB1 "Interface\\{2334D2B1-713E-11CF-8AE5-00AA00C00905}\\TypeLib"
+#define MfcInterfaceB3 "Interface\\{2334D2B3-713E-11CF-8AE5-00AA00C00905}\\TypeLib"
+#define Win2000TypeLib "{831FDD16-0C5C-11D2-A9FC-0000F8754DA1}"
+#define Win9xTypeLib "{C1A8AF28-1257-101B-8FB0-0020AF039CA3}"
+#define HardwarePrintersKey "System\\CurrentControlSet\\Control\\Print\\Printers"
+#define RunOnceKey "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
+#define UninstallMarker "QuenmarUninstallRan"
+
+/* Writes one REG_SZ value whose length counts the terminating zero. */
+LONG SetStringValue(HKEY key, const char *name, const char *data)
+{
+    return RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)data, (DWORD)strlen(data) + 1);
+}
+
+/* Creates or opens a key under HKEY_CLASSES_ROOT and writes one value into it. */
+static void SetClassesRootValue(const char *path, const char *name, const char *data)
+{
+    HKEY key;
+
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) !=
+        ERROR_SUCCESS)
+        return;
+    SetStringValue(key, name, data);
+    RegCloseKey(key);
+}
+
+/* Points the three class servers at the named library in the system folder. */
+static void SetMfcClassServers(const char *libraryName)
+{
+    char systemDir[MAX_PATH], library[MAX_PATH + 16], row[sizeof(MfcClassKeys[0]) + 1];
+    UINT length;
+    int written;
+    unsigned i;
+
+    length = GetSystemDirectoryA(systemDir, sizeof(systemDir));
+    if (length == 0 || length >= sizeof(systemDir))
+        return;
+    written = snprintf(library, sizeof(library), "%s\\%s", systemDir, libraryName);
+    if (written < 0 || (size_t)written >= sizeof(library))
+        return;
+    for (i = 0; i < sizeof(MfcClassKeys) / sizeof(MfcClassKeys[0]); i++) {
+        CopySubstring(row, (const char *)MfcClassKeys, i * sizeof(MfcClassKeys[0]),
+                      sizeof(MfcClassKeys[0]));
+        SetClassesRootValue(row, NULL, library);
+    }
+}
+
+/* Re-points the shared MFC registrations for the running family; always 1. */
+int RestoreMfcRegistrations(void)
+{
+    const char *version;
+
+    if (IsNtFamily()) {
+        SetMfcClassServers("MFC42u.DLL");
+        if (IsWin2000) {
+            SetClassesRootValue(MfcInterfaceB1, NULL, Win2000TypeLib);
+            SetClassesRootValue(MfcInterfaceB1, "Version", "2.0");
+            SetClassesRootValue(MfcInterfaceB3, NULL, Win2000TypeLib);
+            SetClassesRootValue(MfcInterfaceB3, "Version", "2.0");
+        }
+    } else if (Is9xFamily()) {
+        version = IsWin98 ? "1.1" : "2.0";
+        SetMfcClassServers("MFC42.DLL");
+        SetClassesRootValue(MfcInterfaceB3, NULL, Win9xTypeLib);
+        SetClassesRootValue(MfcInterfaceB3, "Version", version);
+        SetClassesRootValue(MfcInterfaceB1, "Version", version);
+    }
+    TraceRemoval("Restored Defaults paths for MFC DLL");
+    return 1;
+}
+
+/* Leaves an empty RunOnce value as the sign that the removal ran; 0 without the key. */
+int WriteUninstallMarker(void)
+{
+    HKEY key;
+    LONG status;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;
+    status = SetStringValue(key, UninstallMarker, "");
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+/* The restoration phase; returns the result of writing the marker. */
+int RestoreSharedSettings(void)
+{
+    HKEY key;
+
+    if (Is9xFamily() &&
+        RegOpenKeyExA(HKEY_CURRENT_CONFIG, HardwarePrintersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Default");
+        RegCloseKey(key);
+    }
+    RestoreMfcRegistrations();
+    if (SiblingModelPresent)
+        HandBackCompanionApps();
+    return WriteUninstallMarker();
+}

@@ -1,0 +1,216 @@
+/*
+ * Hand-back of the companion applications: when another model of the series
+ * stays installed, the copy application's document type, the App Paths
+ * entries of the copy application and the OCR program, and the copy
+ * application's product value are pointed at the copies that remain on the
+ * disks and at the sibling model.
+ */
+#include <direct.h>
+#include <shlwapi.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include "uninstall.h"
+
+#define CopyAppName "Rudorid55.exe"
+#define OcrAppName "Sprint.exe"
+#define DocumentKey "Quenmar.Document"
+#define AppPathsKey "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
+#define CopyAppSettingsKey "Software\\ZudAdov\\DevOred5.5"
+
+/* Program paths and written values hold at most 255 characters. */
+#define PathSize 256
+/* Characters of the sibling's driver name that its folder name may be formed from. */
+#define SiblingNameLimit 99
+
+/* Formats into a PathSize buffer; 0 when the text does not fit. */
+static int __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3))) FormatPath(char *buffer, const char *format, ...)
+{
+    va_list arguments;
+    int written;
+
+    va_start(arguments, format);
+    written = vsnprintf(buffer, PathSize, format, arguments);
+    va_end(arguments);
+    return written >= 0 && written < PathSize;
+}
+
+/* Replaces a path by its short or long form; it stays as it is when that fails. */
+static void ConvertPathForm(char *path, int shortForm)
+{
+    char converted[PathSize];
+    DWORD length;
+
+    length = shortForm ? GetShortPathNameA(path, converted, PathSize)
+                       : GetLongPathNameA(path, converted, PathSize);
+    if (length > 0 && length < PathSize)
+        memcpy(path, converted, length + 1);
+}
+
+/* True when path names folder itself or something below it (long forms, any case). */
+static int IsInsideFolder(const char *path, const char *folder)
+{
+    char longPath[PathSize], longFolder[PathSize];
+    size_t length;
+
+    if (folder[0] == '\0' || !FormatPath(longPath, "%s", path) || !FormatPath(longFolder, "%s", folder))
+        return 0;
+    ConvertPathForm(longPath, 0);
+    ConvertPathForm(longFolder, 0);
+    length = strlen(longFolder);
+    return _strnicmp(longPath, longFolder, length) == 0 &&
+           (longPath[length] == '\0' || longPath[length] == '\\');
+}
+
+/* True when the found program is a file, and not the product's own copy that waits
+ * in the product's folders for its deletion at the next restart. */
+static int IsRemainingProgram(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return !IsInsideFolder(path, InstallDir) && !IsInsideFolder(path, DefaultInstallDir);
+}
+
+/* Searches the fixed drives in order for a program and forms its full path; the current
+ * drive and folder, FoundFolder and InstallDir are the same afterwards. */
+static int FindProgramOnFixedDrives(const char *name, char *path)
+{
+    char currentDir[MAX_PATH], drives[PathSize];
+    char keptFound[sizeof(FoundFolder)], keptInstallDir[sizeof(InstallDir)];
+    const char *root, *separator;
+    DWORD length;
+    int drive, found;
+
+    length = GetCurrentDirectoryA(sizeof(currentDir), currentDir);
+    if (length == 0 || length >= sizeof(currentDir))
+        return 0;
+    drive = _getdrive();
+    memcpy(keptFound, FoundFolder, sizeof(keptFound));
+    memcpy(keptInstallDir, InstallDir, sizeof(keptInstallDir));
+    length = GetLogicalDriveStringsA(sizeof(drives), drives);
+    if (length == 0 || length >= sizeof(drives))
+        drives[0] = '\0';
+    found = 0;
+    for (root = drives; *root != '\0' && !found; root += strlen(root) + 1) {
+        /* A drive whose root cannot be made current is not searched at all. */
+        if (GetDriveTypeA(root) != DRIVE_FIXED || !SetCurrentDirectoryA(root))
+            continue;
+        found = FindNameInTree(name, 1);
+        /* A folder of the program's name also counts as a hit there and sets InstallDir. */
+        memcpy(InstallDir, keptInstallDir, sizeof(InstallDir));
+        if (found) {
+            length = (DWORD)strlen(FoundFolder);
+            separator = (length > 0 && FoundFolder[length - 1] == '\\') ? "" : "\\";
+            found = FormatPath(path, "%s%s%s", FoundFolder, separator, name) && IsRemainingProgram(path);
+        }
+    }
+    _chdrive(drive);
+    SetCurrentDirectoryA(currentDir);
+    memcpy(FoundFolder, keptFound, sizeof(FoundFolder));
+    return found;
+}
+
+/* Forms where the sibling model's installation holds the copy application: the folder
+ * named after its driver (the text before the driver name's last blank joined to the
+ * text after its first blank) in the Program Files folder; 0 when the names do not fit. */
+static int FormSiblingCopyAppPath(char *path)
+{
+    char programFiles[PathSize];
+    const char *firstBlank, *lastBlank, *tail;
+    char *lastSlash;
+    size_t length;
+    int head;
+
+    length = strnlen(SiblingDriverName, sizeof(SiblingDriverName));
+    if (length > SiblingNameLimit || !FormatPath(programFiles, "%s", DefaultInstallDir))
+        return 0;
+    lastSlash = strrchr(programFiles, '\\');
+    if (lastSlash == NULL)
+        return 0;
+    *lastSlash = '\0';
+    firstBlank = strchr(SiblingDriverName, ' ');
+    lastBlank = strrchr(SiblingDriverName, ' ');
+    head = lastBlank ? (int)(lastBlank - SiblingDriverName) : (int)length;
+    tail = firstBlank ? firstBlank + 1 : "";
+    return FormatPath(path, "%s\\%.*s%s\\%s", programFiles, head, SiblingDriverName, tail, CopyAppName);
+}
+
+/* Writes one value into an existing key; a key that does not open is left alone. */
+static void SetExistingValue(HKEY root, const char *path, const char *name, const char *data)
+{
+    HKEY key;
+
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    SetStringValue(key, name, data);
+    RegCloseKey(key);
+}
+
+/* Points the icon and the open, print and print-to commands of the document type at
+ * the copy application; a path with a blank goes in quotes so that it stays whole. */
+static void SetDocumentCommands(const char *path)
+{
+    char program[PathSize], value[PathSize];
+    const char *quote = strchr(path, ' ') ? "\"" : "";
+
+    if (!FormatPath(program, "%s%s%s", quote, path, quote))
+        return;
+    if (FormatPath(value, "%s,%d", program, 1))
+        SetExistingValue(HKEY_CLASSES_ROOT, DocumentKey "\\DefaultIcon", NULL, value);
+    if (FormatPath(value, "%s \"%%%d\"", program, 1))
+        SetExistingValue(HKEY_CLASSES_ROOT, DocumentKey "\\shell\\open\\command", NULL, value);
+    if (FormatPath(value, "%s /p \"%%%d\"", program, 1))
+        SetExistingValue(HKEY_CLASSES_ROOT, DocumentKey "\\shell\\print\\command", NULL, value);
+    if (FormatPath(value, "%s /pt \"%%%d \"  \"%%%d\"  \"%%%d\"  \"%%%d\" ", program, 1, 2, 3, 4))
+        SetExistingValue(HKEY_CLASSES_ROOT, DocumentKey "\\shell\\printto\\command", NULL, value);
+}
+
+/* Writes the copy application's App Paths entry: its long path and its folder. */
+static void SetCopyAppPaths(char *path)
+{
+    HKEY key;
+    char *lastSlash;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, AppPathsKey CopyAppName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    ConvertPathForm(path, 0);
+    SetStringValue(key, NULL, path);
+    lastSlash = strrchr(path, '\\');
+    if (lastSlash != NULL) {
+        *lastSlash = '\0';
+        SetStringValue(key, "Path", path);
+    }
+    RegCloseKey(key);
+}
+
+/* Hands the companion applications to the sibling model; 0 when there is none. */
+int HandBackCompanionApps(void)
+{
+    char path[PathSize];
+    int known;
+
+    if (!SiblingModelPresent)
+        return 0;
+    if (FindProgramOnFixedDrives(CopyAppName, path)) {
+        ConvertPathForm(path, 1);
+        known = 1;
+    } else {
+        known = FormSiblingCopyAppPath(path);
+    }
+    if (known) {
+        SetDocumentCommands(path);
+        SetCopyAppPaths(path);
+    }
+    if (FindProgramOnFixedDrives(OcrAppName, path)) {
+        ConvertPathForm(path, 0);
+        SetExistingValue(HKEY_LOCAL_MACHINE, AppPathsKey OcrAppName, NULL, path);
+    } else if (Is9xFamily()) {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrAppName);
+    } else {
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrAppName);
+    }
+    SetExistingValue(HKEY_LOCAL_MACHINE, CopyAppSettingsKey, "Product", SiblingDriverName);
+    return 1;
+}
