@@ -47,18 +47,6 @@ SESSION_MANAGER = r"HKLM\SYSTEM\CURRENTCONTROLSET\CONTROL\SESSION MANAGER"
 RUN_ONCE = r"HKLM\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUNONCE"
 VOLATILE = r"HKLM\SYSTEM\CURRENTCONTROLSET\HARDWARE PROFILES"
 
-# What Windows (Wine) itself changes on every start and every process, with
-# or without the removal: found by recording a planted machine around a
-# restart with no removal run. Each is (kind, upper-case path prefix, value
-# name or None for every value).
-WINDOWS_OWN = [
-    ("value", r"HKLM\SOFTWARE\MICROSOFT\WINDOWS NT\CURRENTVERSION\PERFLIB", None),
-    ("value", r"HKLM\SYSTEM\CURRENTCONTROLSET\CONTROL\SESSION MANAGER\ENVIRONMENT", None),
-    ("value", r"HKCU\ENVIRONMENT", None),
-    ("value", r"HKCU\VOLATILE ENVIRONMENT", None),
-]
-
-
 # --------------------------------------------------------------------------
 # machine state
 
@@ -253,6 +241,7 @@ def normal_path(path):
 
 
 def unescape_tsv(text):
+    """Undoes the escapes of the manifest and the listing (%XX)."""
     return re.sub(r"%([0-9A-F]{2})", lambda m: chr(int(m.group(1), 16)), text)
 
 
@@ -261,6 +250,8 @@ def unescape_tsv(text):
 
 
 class Entry:
+    """One line of the manifest."""
+
     def __init__(self, fields):
         self.category, self.kind, self.path, self.value, self.data, self.note = fields
 
@@ -275,6 +266,7 @@ class Entry:
 
 
 def read_manifest(path):
+    """The manifest's scenario lines (a dict) and its entries."""
     header, entries = {}, []
     with open(path, encoding="cp1252") as f:
         for raw in f:
@@ -380,6 +372,7 @@ def prepare_template(build):
 
 
 def file_state(state, entry):
+    """A file's size, time and attributes, or a folder's attributes; None when absent."""
     info = state.files.get(entry.upper)
     if info is None:
         return None
@@ -399,6 +392,8 @@ def entry_state(state, entry, listed_values):
 
 
 class Outcome:
+    """Counts and lists per category, and the faults that fail the scenario."""
+
     def __init__(self):
         self.counts = {}
         self.faults = []      # lines that fail the scenario
@@ -432,13 +427,6 @@ def refused_by_wine(path, refused):
     the whole tree."""
     upper = path.upper()
     return any(upper == key or upper.startswith(key + "\\") for key in refused)
-
-
-def windows_own(kind, upper_key, upper_name):
-    for own_kind, prefix, name in WINDOWS_OWN:
-        if kind == own_kind and upper_key.startswith(prefix) and (name is None or name == upper_name):
-            return True
-    return False
 
 
 ROOT_KEYS = {"80000000": "HKLM\\SOFTWARE\\CLASSES", "80000001": "HKCU", "80000002": "HKLM", "80000003": "HKU",
@@ -524,10 +512,13 @@ def classify(header, entries, states, temp_folder, traces):
                 outcome.count("product left", what)
             elif s1 is not None:
                 outcome.count("product removed at the restart", what)
+                outcome.count("removed " + e.kind)
             elif e.kind == "file" and any(i[2:4] == s0[1:3] for i in moved.values()):
                 outcome.count("product moved aside, removed at the restart", what)
+                outcome.count("removed file")
             else:
                 outcome.count("product removed", what)
+                outcome.count("removed " + e.kind)
         elif e.category == "left":
             if s2 is not None:
                 outcome.count("product left by the removal's rules", "%s (%s)" % (what, e.note))
@@ -621,9 +612,6 @@ def classify(header, entries, states, temp_folder, traces):
             continue
         if upper_key.startswith(r"HKCU\SOFTWARE\WINE"):
             continue  # the runner's own settings (Windows version of each program)
-        if windows_own("value", upper_key, upper_name):
-            outcome.count("Windows's own changes", shown)
-            continue
         holder = exact.get(("key", upper_key, "")) or covering(keys, "key", upper_key)
         if holder and holder.category in ("remove", "left", "write"):
             continue
@@ -640,10 +628,12 @@ def classify(header, entries, states, temp_folder, traces):
 
 
 def scenario_name(family, printers, load, drive):
+    """The scenario's name, also the folder of its machine."""
     return "%s-%s-%s-%s" % (family, printers, load, drive)
 
 
 def planted_summary(header, entries):
+    """What the manifest holds, by category."""
     counts = {}
     for e in entries:
         counts[e.category] = counts.get(e.category, 0) + 1
@@ -699,9 +689,10 @@ def run_scenario(build, family, printers, load, drive, keep=False, verbose=False
 
         clock = time.time()
         manifest = "C:\\qt58test\\manifest.tsv"
-        if machine.wine("C:\\qt58test\\plant.exe", "install", family, printers, load, drive, manifest,
-                        stderr=None) != 0:
-            raise RuntimeError("planting failed")
+        status = machine.wine("C:\\qt58test\\plant.exe", "install", family, printers, load, drive, manifest,
+                              stderr=None)
+        if status != 0:
+            raise RuntimeError("planting failed (exit code %d)" % status)
         header, entries = read_manifest(machine.path(manifest))
         if show:
             show(planted_summary(header, entries))
@@ -816,12 +807,14 @@ def program_times(traces):
 
 
 def trace_counts(traces):
+    """Files and registry entries the program reported removed (its trace)."""
     files = len(re.findall(r'OutputDebugStringA "Deleted File', traces))
     registry = len(re.findall(r'OutputDebugStringA "Deleted (Registry|Key|Value)', traces))
     return files, registry
 
 
 def report(name, header, outcome, run_output, traces, companions, times, verbose):
+    """The scenario's report: (passed, text, figures)."""
     run_output = run_output.replace("\r", "")
     exit_code = re.search(r"exit code: (\d+)", run_output)
     exit_code = int(exit_code.group(1)) if exit_code else None
@@ -841,9 +834,11 @@ def report(name, header, outcome, run_output, traces, companions, times, verbose
     lines.append("  run: exit code %s; boxes %s; companions started: %s" % (
         exit_code, ", ".join("%s %s" % b for b in boxes), "; ".join(companions) or "none"))
     removed = sum(v for k, v in c.items() if k.startswith("product removed") or k.startswith("product moved"))
-    lines.append("  product removed: %d (%d at once, %d at the restart, %d moved aside first)" % (
-        removed, c.get("product removed", 0), c.get("product removed at the restart", 0),
-        c.get("product moved aside, removed at the restart", 0)))
+    lines.append("  product removed: %d (%d at once, %d at the restart, %d moved aside first): %d files, %d folders, "
+                 "%d keys, %d values" % (
+                     removed, c.get("product removed", 0), c.get("product removed at the restart", 0),
+                     c.get("product moved aside, removed at the restart", 0), c.get("removed file", 0),
+                     c.get("removed folder", 0), c.get("removed key", 0), c.get("removed value", 0)))
     files, registry = trace_counts(traces)
     lines.append("  removal trace: %d files, %d registry entries" % (files, registry))
     lines.append("  product spared: %d unchanged; left by the removal's rules: %d; left by Wine where Windows "
@@ -853,8 +848,7 @@ def report(name, header, outcome, run_output, traces, companions, times, verbose
     lines.append("  written by the run: %d as expected" % c.get("written as expected", 0))
     scheduled = [k for k in c if k.startswith("restart-time") or k.startswith("moved aside")]
     lines.append("  restart-time work: %s" % (", ".join("%s %d" % (k, c[k]) for k in sorted(scheduled)) or "none"))
-    lines.append("  foreign: %d unchanged; Windows's own changes: %d" % (c.get("foreign unchanged", 0),
-                                                                      c.get("Windows's own changes", 0)))
+    lines.append("  foreign: %d unchanged" % c.get("foreign unchanged", 0))
     lines.append("  times: machine %.1f s, plant %.1f s, records %.1f s, removal run %.1f s, restart %.1f s, "
                  "scenario %.1f s" % (times["machine"], times["plant"], times["record"], times["run"],
                                       times["restart"], times["total"]))
@@ -882,6 +876,7 @@ def report(name, header, outcome, run_output, traces, companions, times, verbose
 
 
 def main():
+    """Runs one scenario or the matrix; the exit code as the module says."""
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", default=os.path.join(TOP, "build", "win64"),
                         help="64-bit build folder with the program and the tools (default build/win64)")

@@ -73,6 +73,7 @@ std::string Escape(const std::string &text)
     return out;
 }
 
+/* Undoes Escape. */
 std::string Unescape(const std::string &text)
 {
     std::string out;
@@ -87,12 +88,14 @@ std::string Unescape(const std::string &text)
     return out;
 }
 
+/* The text in capitals, for comparisons that ignore case. */
 std::string Upper(std::string text)
 {
     for (char &c : text) c = (char)toupper((unsigned char)c);
     return text;
 }
 
+/* Whether two texts are equal ignoring case. */
 bool SameText(const std::string &a, const std::string &b)
 {
     return _stricmp(a.c_str(), b.c_str()) == 0;
@@ -144,6 +147,7 @@ struct Manifest {
     }
 };
 
+/* The lines of a manifest written by Manifest::Write. */
 std::vector<ManifestLine> ReadManifest(const std::string &path)
 {
     std::vector<ManifestLine> lines;
@@ -203,12 +207,14 @@ bool CopyTool(const std::string &tool, const std::string &path)
     return CopyFileA(("C:\\qt58test\\" + tool).c_str(), path.c_str(), FALSE) != 0;
 }
 
+/* The folder that holds a path, "" for none. */
 std::string ParentOf(const std::string &path)
 {
     size_t slash = path.rfind('\\');
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
+/* The long form of an existing path, else the path as given. */
 std::string LongPathOf(const std::string &path)
 {
     char buffer[MAX_PATH];
@@ -482,6 +488,7 @@ bool StartPrintSpooler()
     return running;
 }
 
+/* Plants the scenario and writes its manifest; 0 when all went as asked. */
 int Install(const Scenario &given, const std::string &manifestPath)
 {
     Scenario s = given;
@@ -504,7 +511,9 @@ int Install(const Scenario &given, const std::string &manifestPath)
     PlantedFiles files = PlantProductFiles(s.family.c_str(), s.otherMaker, s.sibling, s.installDir, s.defaultInstallDir);
     /* The registry stays planted: the machine is what this tool makes. */
     PlantedRegistry *registry = new PlantedRegistry(s.family.c_str(), printers);
-    SetString(HKEY_LOCAL_MACHINE, std::string(AppPaths) + "Sprint.exe", "", s.installDir + "\\OCR\\sprint.exe");
+    /* the OCR program's App Paths entry, by which the run finds the installation folder */
+    bool ok = SetString(HKEY_LOCAL_MACHINE, std::string(AppPaths) + "Sprint.exe", "",
+                        s.installDir + "\\Sprint\\Sprint.exe");
 
     Manifest manifest;
     manifest.header = {"family " + s.family, "printers " + s.printers, "load " + s.load, "installdir " + s.installDir,
@@ -512,7 +521,7 @@ int Install(const Scenario &given, const std::string &manifestPath)
     ListPlantedFiles(manifest, files);
     ListPlantedRegistry(manifest, *registry);
     ListPrinterProfile(manifest, *registry);
-    bool ok = PlantDefaultPrinter(manifest, s);
+    ok = PlantDefaultPrinter(manifest, s) && ok;
     ok = PlantCopyApplication(manifest, s) && ok;
     ListRestoration(manifest, s);
     if (s.nineX) ok = PlantNineXProfiles(manifest, s) && ok;
@@ -560,6 +569,7 @@ int Hold(const std::string &manifestPath, const std::string &ready, const std::s
 
 /* registry listing -------------------------------------------------------- */
 
+/* UTF-16 text as UTF-8. */
 std::string Utf8(const wchar_t *text, size_t length)
 {
     int size = WideCharToMultiByte(CP_UTF8, 0, text, (int)length, NULL, 0, NULL, NULL);
@@ -568,6 +578,7 @@ std::string Utf8(const wchar_t *text, size_t length)
     return out;
 }
 
+/* Bytes as lower-case hexadecimal digits. */
 std::string Hex(const BYTE *data, DWORD size)
 {
     static const char digits[] = "0123456789abcdef";

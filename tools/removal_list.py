@@ -29,16 +29,19 @@ def table(path):
 
 
 def rows(name):
+    """The rows of a table of the file phase."""
     return table("files/tables/%s.tbl" % name)
 
 
 def reg(name):
+    """The rows of a table of the registry phase."""
     return table("registry/tables/Reg%s.tbl" % name)
 
 
 # One group per table or fixed item: (what it is, families, conditions,
 # where, the rows, what the program does with them).
 def file_groups():
+    """The groups of files and folders."""
     g = []
 
     def add(title, families, conditions, base, items, how="deleted, or at the restart when in use"):
@@ -99,6 +102,7 @@ def file_groups():
 
 
 def registry_groups():
+    """The groups of registry keys and values."""
     g = []
 
     def add(title, families, conditions, base, items, how):
@@ -197,6 +201,7 @@ def registry_groups():
 
 
 def writes():
+    """What the run writes, schedules and starts: (what, families, conditions, items)."""
     mfc = table("restore/tables/MfcClassKeys.tbl")
     b1 = "HKCR\\Interface\\{2334D2B1-713E-11CF-8AE5-00AA00C00905}\\TypeLib"
     b3 = "HKCR\\Interface\\{2334D2B3-713E-11CF-8AE5-00AA00C00905}\\TypeLib"
@@ -238,14 +243,17 @@ def writes():
 
 
 def applies(families, conditions):
+    """Where a group applies, as text."""
     return "%s; %s" % (", ".join("Windows " + f for f in families), ", ".join(conditions))
 
 
 def entry_count(groups, family, condition):
+    """The number of names the groups remove on a family in a condition."""
     return sum(len(g[4]) for g in groups if family in g[1] and condition in g[2])
 
 
 def render():
+    """The whole page."""
     files, registry, written = file_groups(), registry_groups(), writes()
     out = []
     w = out.append
@@ -308,6 +316,7 @@ def render():
 
 
 def main():
+    """Writes or checks the page."""
     text = render()
     if sys.argv[1:] == ["--check"]:
         try:
