@@ -154,12 +154,14 @@ int RemoveDirOnReboot(char *path)
     char command[300];
     HKEY key;
     LONG result;
+    int written;
 
     if (!GetShortPath(path, shortPath))
         return 0;
     memcpy(path, shortPath, strlen(shortPath) + 1);
-    /* The command holds at most 14 + 255 characters and always fits. */
-    snprintf(command, sizeof(command), "command /c rd %s", path);
+    written = snprintf(command, sizeof(command), "command /c rd %s", path);
+    if (written < 0 || written >= (int)sizeof(command))
+        return 0;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return 0;
     NextFreeRunOnceName(key, name, sizeof(name));

@@ -104,14 +104,15 @@ static int GetProgramFilesFolder(char *folder)
 {
     char windows[MAX_PATH];
     UINT length;
+    int written;
 
     if (ReadMachineText(CurrentVersionKey, "ProgramFilesDir", folder, 256))
         return 1;
     length = GetWindowsDirectoryA(windows, sizeof(windows));
     if (length < 3 || length >= sizeof(windows))
         return 0;
-    snprintf(folder, 256, "%.3sProgram Files", windows);
-    return 1;
+    written = snprintf(folder, 256, "%.3sProgram Files", windows);
+    return written > 0 && written < 256;
 }
 
 /* Turns the registered path of the OCR program into the folder two levels
