@@ -885,7 +885,8 @@ def main():
     parser.add_argument("--load", choices=LOADS, default="idle")
     parser.add_argument("--drive", choices=["C", "D"], default="C", help="drive of the installation folder")
     parser.add_argument("--matrix", action="store_true", help="every family, printer set and load")
-    parser.add_argument("--jobs", type=int, default=2, help="scenarios run at once with --matrix")
+    parser.add_argument("--jobs", type=int, default=(os.cpu_count() or 1) + 1,
+                        help="scenarios run at once with --matrix (default: one more than the processors)")
     parser.add_argument("--keep", action="store_true", help="keep the machine for inspection")
     parser.add_argument("--verbose", action="store_true", help="list every item by category")
     parser.add_argument("--stages", action="store_true", help="also show what was planted and the machine "
