@@ -92,6 +92,28 @@ class ReadingStates(unittest.TestCase):
         self.assertEqual("AB", s.string("HKLM\\X\\Printers", "Default"))
 
 
+    def test_files_of_every_drive_with_attributes(self):
+        with tempfile.TemporaryDirectory() as prefix:
+            for folder in ("dosdevices", "drive_c/qt58test", "drive_c/windows", "drive_d/Apps"):
+                os.makedirs(os.path.join(prefix, folder))
+            os.symlink("../drive_c", os.path.join(prefix, "dosdevices", "c:"))
+            os.symlink("../drive_d", os.path.join(prefix, "dosdevices", "d:"))
+            os.symlink("/", os.path.join(prefix, "dosdevices", "z:"))   # the host: never walked
+            for name in ("drive_c/windows/a.ini", "drive_d/Apps/b.exe", "drive_c/qt58test/QT58Uninstall.exe",
+                         "drive_c/qt58test/plant.exe"):
+                with open(os.path.join(prefix, name), "w") as f:
+                    f.write("x")
+            os.chmod(os.path.join(prefix, "drive_c/windows/a.ini"), 0o444)
+            s = acceptance.State()
+            s.read_files(prefix, "QT58Uninstall.exe")
+        self.assertEqual(("C:\\windows\\a.ini", False, 1), s.files["C:\\WINDOWS\\A.INI"][:3])
+        self.assertEqual("R", s.files["C:\\WINDOWS\\A.INI"][4])
+        self.assertTrue(s.files["D:\\APPS"][1])
+        self.assertIn("C:\\QT58TEST\\QT58UNINSTALL.EXE", s.files)
+        self.assertNotIn("C:\\QT58TEST\\PLANT.EXE", s.files, "the runner's own files do not count")
+        self.assertFalse([p for p in s.files if p.startswith("Z:")])
+
+
 class Classifying(unittest.TestCase):
     def classify(self, entries, states, traces="", header=HEADER):
         return acceptance.classify(header, entries, states, "C:\\users\\u\\Temp", traces)
@@ -125,6 +147,13 @@ class Classifying(unittest.TestCase):
         faults = self.classify(entries, [before, after, after]).faults
         self.assertEqual(['unlisted change: value HKLM\\S\\Windows value "v" changed'], faults,
                          "what goes with a removed key is its own; everything else must stay")
+
+    def test_changes_inside_a_spared_key(self):
+        entries = [entry("spare", "key", "HKLM\\S\\Rudorid55")]
+        before = state_with(values=[("HKLM\\S\\Rudorid55", "v", "1"), ("HKLM\\S\\Rudorid55\\Sub", "x", "1")])
+        after = state_with(values=[("HKLM\\S\\Rudorid55", "v", "1")])
+        faults = self.classify(entries, [before, after, after]).faults
+        self.assertIn("inside spared product key HKLM\\S\\Rudorid55: key HKLM\\S\\Rudorid55\\Sub removed", faults)
 
     def test_written_values(self):
         entries = [entry("write", "value", "HKLM\\C\\Server", "", "C:\\sys\\MFC42u.DLL"),
@@ -182,6 +211,27 @@ class Classifying(unittest.TestCase):
         self.assertEqual(["product item left: folder C:\\Q ()", "product item left: key HKLM\\Software\\Zudadov ()"],
                          outcome.faults, "a folder that still holds a file, a key of another root: the program's")
 
+
+
+class Reporting(unittest.TestCase):
+    RUN = ("phase: Vorbereitung der Deinstallation...\r\nphase: Dateien werden entfernt...\r\n"
+           "phase: Registrierungseintr\u00e4ge werden entfernt...\r\nphase: Drucker wird entfernt...\r\n"
+           "phase: Deinstallation abgeschlossen\r\n"
+           "box: [VORSICHT!] text -> OK\r\nbox: [Deinstallation abgeschlossen] text -> NO\r\n"
+           "box: [Neustart erforderlich] text -> OK\r\nexit code: %d\r\n")
+    TIMES = {"machine": 1, "plant": 1, "record": 1, "run": 1, "restart": 1, "total": 5, "program": None}
+
+    def report(self, run_output):
+        return acceptance.report("s", HEADER, acceptance.Outcome(), run_output, "", [], self.TIMES, False)
+
+    def test_a_run_as_the_user_sees_it_passes(self):
+        passed, text, _ = self.report(self.RUN % 0)
+        self.assertTrue(passed, text)
+
+    def test_exit_code_boxes_and_phases_are_checked(self):
+        self.assertFalse(self.report(self.RUN % 4)[0])
+        self.assertFalse(self.report((self.RUN % 0).replace("-> NO", "-> YES"))[0])
+        self.assertFalse(self.report((self.RUN % 0).replace("phase: Drucker wird entfernt...\r\n", ""))[0])
 
 
 class Timing(unittest.TestCase):
