@@ -231,7 +231,12 @@ class Reporting(unittest.TestCase):
     def test_exit_code_boxes_and_phases_are_checked(self):
         self.assertFalse(self.report(self.RUN % 4)[0])
         self.assertFalse(self.report((self.RUN % 0).replace("-> NO", "-> YES"))[0])
-        self.assertFalse(self.report((self.RUN % 0).replace("phase: Drucker wird entfernt...\r\n", ""))[0])
+        run = self.RUN % 0
+        self.assertTrue(self.report(run.replace("phase: Vorbereitung der Deinstallation...\r\n", ""))[0],
+                        "a phase that passes at once may go unseen")
+        self.assertFalse(self.report(run.replace("phase: Deinstallation abgeschlossen\r\n", ""))[0])
+        swapped = run.replace("Dateien werden", "@").replace("Drucker wird", "Dateien werden").replace("@", "Drucker wird")
+        self.assertFalse(self.report(swapped)[0], "phases out of order")
 
 
 class Timing(unittest.TestCase):
