@@ -137,6 +137,8 @@ int CleanOemInfFiles(void);
 int ListInfFiles(char **list, const char *folder);
 int IsProductPrinterInf(const char *name, const char *folder);
 int DeletePnfTwin(char *path);
+
+/* files/heap.cpp */
 void *AllocBlock(DWORD size);
 void FreeBlock(void *block);
 
