@@ -1,7 +1,5 @@
-/*
- * Quenmar T58 removal program: process-wide values and prototypes,
- * grouped by the file that defines them.
- */
+/* Quenmar T58 removal program: process-wide values and prototypes,
+   grouped by the file that defines them. */
 #ifndef QUENMAR_UNINSTALL_H
 #define QUENMAR_UNINSTALL_H
 
@@ -87,7 +85,7 @@ int GetWindowsFolder(char *buffer);
 int GetSystemFolder(char *buffer);
 
 /* Name tables of the file sweeps (files/tables/<NAME>.tbl): one name per
- * fixed-width row, a folder's row after the rows of its contents. */
+   fixed-width row, a folder's row after the rows of its contents. */
 #define TableC1Rows 10
 #define TableC2Rows 5
 #define TableC3Rows 13
@@ -126,7 +124,7 @@ int RemoveProgramGroupFolders(void);
 int DeleteShortcutsInFolder(const char *folder);
 
 /* The product's desktop shortcut, the per-user Start-menu ordering key of its
- * program group and the two vendors' per-user keys (one name per row). */
+   program group and the two vendors' per-user keys (one name per row). */
 #define TableProductShortcutRows 1
 #define TableMenuOrderKeyRows 1
 #define TableVendorKeysRows 2

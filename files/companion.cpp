@@ -1,9 +1,7 @@
-/*
- * Companion removal programs: the product's monitor program and its status
- * service's program are started with "-u" so that they unregister
- * themselves. Nothing waits for them; the sweeps that follow take whatever
- * they leave.
- */
+/* Companion removal programs: the product's monitor program and its status
+   service's program are started with "-u" so that they unregister
+   themselves. Nothing waits for them; the sweeps that follow take whatever
+   they leave. */
 #include <stdio.h>
 #include "uninstall.h"
 #include "resource.h"

@@ -1,8 +1,6 @@
-/*
- * OEM INF cleanup on Windows 2000 and XP: the copies that Windows keeps of
- * the product's printer INF in its INF folder, under names of its own, are
- * found through the Setup API and deleted with their precompiled twins.
- */
+/* OEM INF cleanup on Windows 2000 and XP: the copies that Windows keeps of
+   the product's printer INF in its INF folder, under names of its own, are
+   found through the Setup API and deleted with their precompiled twins. */
 #include "uninstall.h"
 #include <stdio.h>
 #include <string.h>

@@ -1,9 +1,7 @@
-/*
- * Shortcuts and program groups: the desktop shortcuts of the scan and copy
- * control program and of the product, and on Windows 98/Me the product's
- * Start-menu groups in every profile below the Windows folder with the
- * per-user keys that belong to them.
- */
+/* Shortcuts and program groups: the desktop shortcuts of the scan and copy
+   control program and of the product, and on Windows 98/Me the product's
+   Start-menu groups in every profile below the Windows folder with the
+   per-user keys that belong to them. */
 #include "uninstall.h"
 #include <stdio.h>
 #include <string.h>

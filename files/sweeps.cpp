@@ -1,9 +1,7 @@
-/*
- * The file phase: the product's companion programs unregister themselves,
- * then its files go by the name tables common to both families and by those
- * of the running family. What other printers of the maker or a sibling model
- * still need stays.
- */
+/* The file phase: the product's companion programs unregister themselves,
+   then its files go by the name tables common to both families and by those
+   of the running family. What other printers of the maker or a sibling model
+   still need stays. */
 #include "uninstall.h"
 #include <stdio.h>
 #include <string.h>

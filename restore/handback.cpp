@@ -1,10 +1,8 @@
-/*
- * Hand-back of the companion applications: when another model of the series
- * stays installed, the copy application's document type, the App Paths
- * entries of the copy application and the OCR program, and the copy
- * application's product value are pointed at the copies that remain on the
- * disks and at the sibling model.
- */
+/* Hand-back of the companion applications: when another model of the series
+   stays installed, the copy application's document type, the App Paths
+   entries of the copy application and the OCR program, and the copy
+   application's product value are pointed at the copies that remain on the
+   disks and at the sibling model. */
 #include <direct.h>
 #include <shlwapi.h>
 #include <stdarg.h>
@@ -63,7 +61,7 @@ static int IsInsideFolder(const char *path, const char *folder)
 }
 
 /* True when the found program is a file, and not the product's own copy that waits
- * in the product's folders for its deletion at the next restart. */
+   in the product's folders for its deletion at the next restart. */
 static int IsRemainingProgram(const char *path)
 {
     DWORD attributes = GetFileAttributesA(path);
@@ -74,7 +72,7 @@ static int IsRemainingProgram(const char *path)
 }
 
 /* Searches the fixed drives in order for a program and forms its full path; the current
- * drive and folder, FoundFolder and InstallDir are the same afterwards. */
+   drive and folder, FoundFolder and InstallDir are the same afterwards. */
 static int FindProgramOnFixedDrives(const char *name, char *path)
 {
     char currentDir[MAX_PATH], drives[PathSize];
@@ -94,7 +92,6 @@ static int FindProgramOnFixedDrives(const char *name, char *path)
         drives[0] = '\0';
     found = 0;
     for (root = drives; *root != '\0' && !found; root += strlen(root) + 1) {
-        /* A drive whose root cannot be made current is not searched at all. */
         if (GetDriveTypeA(root) != DRIVE_FIXED || !SetCurrentDirectoryA(root))
             continue;
         found = FindNameInTree(name, 1);
@@ -113,8 +110,8 @@ static int FindProgramOnFixedDrives(const char *name, char *path)
 }
 
 /* Forms where the sibling model's installation holds the copy application: the folder
- * named after its driver (the text before the driver name's last blank joined to the
- * text after its first blank) in the Program Files folder; 0 when the names do not fit. */
+   named after its driver (the text before the driver name's last blank joined to the
+   text after its first blank) in the Program Files folder; 0 when the names do not fit. */
 static int FormSiblingCopyAppPath(char *path)
 {
     char programFiles[PathSize];
@@ -149,7 +146,7 @@ static void SetExistingValue(HKEY root, const char *path, const char *name, cons
 }
 
 /* Points the icon and the open, print and print-to commands of the document type at
- * the copy application; a path with a blank goes in quotes so that it stays whole. */
+   the copy application; a path with a blank goes in quotes so that it stays whole. */
 static void SetDocumentCommands(const char *path)
 {
     char program[PathSize], value[PathSize];

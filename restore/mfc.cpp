@@ -1,10 +1,8 @@
-/*
- * Restoration phase: settings that the product shares with other software
- * go back to their defaults. The shared MFC runtime's class and type-library
- * registrations point at the system's own copy of the library again, the 9x
- * default-printer value of the hardware profile is cleared, the companion
- * applications are handed to a sibling model, and a run-once marker is left.
- */
+/* Restoration phase: settings that the product shares with other software
+   go back to their defaults. The shared MFC runtime's class and type-library
+   registrations point at the system's own copy of the library again, the 9x
+   default-printer value of the hardware profile is cleared, the companion
+   applications are handed to a sibling model, and a run-once marker is left. */
 #include <stdio.h>
 #include <string.h>
 #include "uninstall.h"

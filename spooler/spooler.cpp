@@ -1,8 +1,6 @@
-/*
- * Print spooler control: the spooler is stopped before the product's driver
- * files are removed and started again afterwards (Windows 2000 and XP only;
- * the 9x family has no spooler service).
- */
+/* Print spooler control: the spooler is stopped before the product's driver
+   files are removed and started again afterwards (Windows 2000 and XP only;
+   the 9x family has no spooler service). */
 #include "uninstall.h"
 
 /* Opens the service manager and the "spooler" service; on failure nothing stays open. */
@@ -21,7 +19,6 @@ static int OpenSpooler(SC_HANDLE *manager, SC_HANDLE *service)
     return 1;
 }
 
-/* Closes the service handle and then the manager handle. */
 static void CloseSpooler(SC_HANDLE manager, SC_HANDLE service)
 {
     CloseServiceHandle(service);
@@ -29,7 +26,7 @@ static void CloseSpooler(SC_HANDLE manager, SC_HANDLE service)
 }
 
 /* Sends a control; returns whether the service manager reported a status in *status
- * (it does on success and with the three errors that still describe the service). */
+   (it does on success and with the three errors that still describe the service). */
 static int ControlSpooler(SC_HANDLE service, DWORD control, SERVICE_STATUS *status, int *succeeded)
 {
     DWORD error;
@@ -43,7 +40,7 @@ static int ControlSpooler(SC_HANDLE service, DWORD control, SERVICE_STATUS *stat
 }
 
 /* Waits while the service advances its checkpoint, sleeping its whole wait hint each
- * time; returns result, or 0 when it stopped advancing short of the wanted state. */
+   time; returns result, or 0 when it stopped advancing short of the wanted state. */
 static int WaitForServiceState(SC_HANDLE service, SERVICE_STATUS *status, DWORD wanted, int result)
 {
     DWORD checkpoint;
