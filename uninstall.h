@@ -12,6 +12,18 @@
 
 /* Progress percentages run from 0 to 100; string ids come from resources/resource.h. */
 
+/* The number of elements of an array: of a name table, its rows. */
+#define ARRAY_SIZE(array) (sizeof(array) / sizeof((array)[0]))
+
+/* Name tables: the product's data from <folder>/tables/<name>.tbl, one
+   zero-terminated name per fixed-width record, a folder's row after the rows
+   of its contents. Each is declared below with its shape, [rows][width], and
+   defined beside its user as "decltype(Table) Table = { rows };": the
+   compiler then refuses a row too many or a row too long, and a row too few
+   leaves an empty last row. Every user takes a table as the three arguments
+   of TABLE_ARGS and fetches its rows with CopySubstring. */
+#define TABLE_ARGS(table) (const char *)(table), (unsigned)sizeof((table)[0]), (unsigned)ARRAY_SIZE(table)
+
 /* sequence/globals.cpp: values set at start-up and shared by the phases */
 extern HINSTANCE hInstance;
 extern DWORD IsWinXP, IsWin2000, IsWin98, IsWinMe;
@@ -43,6 +55,7 @@ void RestartWindows(void);
 void SurveyPrinters(void);
 int FindInstallDir(void);
 int FindFileOnFixedDrives(const char *name);
+extern const char TableSiblingPrefixes[1][255];
 
 /* sequence/findtree.cpp */
 int FindNameInTree(const char *name, int mode);
@@ -83,52 +96,19 @@ int Sweep9xFiles(void);
 int JoinPath(char *buffer, size_t size, const char *folder, const char *name);
 int GetWindowsFolder(char *buffer);
 int GetSystemFolder(char *buffer);
-
-/* Name tables of the file sweeps (files/tables/<NAME>.tbl): one name per
-   fixed-width row, a folder's row after the rows of its contents. */
-#define TableC1Rows 10
-#define TableC2Rows 5
-#define TableC3Rows 13
-#define TableC4Rows 8
-#define TableC5Rows 465
-#define TableC6Rows 2
-#define TableC7Rows 9
-#define TableC8Rows 114
-#define TableC9Rows 8
-#define TableC10Rows 10
-#define TableN1Rows 2
-#define TableN2Rows 5
-#define TableN3Rows 6
-#define TableN4Rows 25
-#define TableN5Rows 23
-#define TableN6Rows 2
-#define TableN7Rows 3
-#define TableN8Rows 1
-#define TableS1Rows 1
-#define TableS2Rows 8
-#define TableS3Rows 1
-#define TableS4Rows 40
-#define TableS5Rows 26
-#define TableS6Rows 1
-#define TableS7Rows 3
-extern const char TableC1[][27], TableC2[][25], TableC3[][13], TableC4[][18], TableC5[][31];
-extern const char TableC6[][19], TableC7[][20], TableC8[][13], TableC9[][21], TableC10[][13];
-extern const char TableN1[][13], TableN2[][30], TableN3[][33], TableN4[][13], TableN5[][13];
-extern const char TableN6[][18], TableN7[][22], TableN8[][20];
-extern const char TableS1[][11], TableS2[][30], TableS3[][30], TableS4[][13], TableS5[][13];
-extern const char TableS6[][18], TableS7[][24];
+void DeleteTable(const char *folder, const char *table, unsigned width, unsigned rows);
+extern const char TableC1[10][27], TableC2[5][25], TableC3[13][13], TableC4[8][18], TableC5[465][31];
+extern const char TableC6[2][19], TableC7[9][20], TableC8[114][13], TableC9[8][21], TableC10[10][13];
+extern const char TableN1[2][13], TableN2[5][30], TableN3[6][33], TableN4[25][13], TableN5[23][13];
+extern const char TableN6[2][18], TableN7[3][22], TableN8[1][20];
+extern const char TableS1[1][11], TableS2[8][30], TableS3[1][30], TableS4[40][13], TableS5[26][13];
+extern const char TableS6[1][18], TableS7[3][24];
 
 /* files/shortcuts.cpp */
 int RemoveDesktopShortcuts(void);
 int RemoveProgramGroupFolders(void);
 int DeleteShortcutsInFolder(const char *folder);
-
-/* The product's desktop shortcut, the per-user Start-menu ordering key of its
-   program group and the two vendors' per-user keys (one name per row). */
-#define TableProductShortcutRows 1
-#define TableMenuOrderKeyRows 1
-#define TableVendorKeysRows 2
-extern const char TableProductShortcut[][16], TableMenuOrderKey[][93], TableVendorKeys[][17];
+extern const char TableProductShortcut[1][16], TableMenuOrderKey[1][93], TableVendorKeys[2][17];
 
 /* files/oeminf.cpp */
 int CleanOemInfFiles(void);
@@ -156,12 +136,23 @@ int RemoveDeviceRegistrations(void);
 int RemoveDeviceClassEntries(void);
 int RemovePrinterQueues(void);
 void DeleteKeysByValue(const char *parentPath, const char *valueName, const char *wantedData, int isQueue);
+extern const char TablePrinterTrees[2][60];
 
 /* registry/sweeps.cpp */
 int RemoveRegistryEntries(void);
 int RemoveCommonRegistryEntries(void);
 int Remove9xRegistryEntries(void);
 int RemoveNtRegistryEntries(void);
+extern const char TableRegC1[2][27], TableRegC4[43][49], TableRegC5[7][77], TableRegC6[6][66];
+extern const char TableRegC7[3][65], TableRegC8[3][31], TableRegC9[1][17];
+extern const char TableRegW1[2][16], TableRegW2[2][65], TableRegW3[4][61], TableRegW4[17][108];
+extern const char TableRegW5[1][80], TableRegW6[2][62], TableRegW7[1][94], TableRegW8[1][60];
+extern const char TableRegW9[43][13], TableRegW9Maker[42][13], TableRegW10[11][13], TableRegW10Maker[2][13];
+extern const char TableRegW12[3][11], TableRegW13[4][63], TableRegW14[1][93];
+extern const char TableRegN1[6][58], TableRegN2[1][50], TableRegN3[3][69], TableRegN4[9][165];
+extern const char TableRegN5[2][94], TableRegN6[1][17], TableRegN7[1][9], TableRegN8[6][60];
+extern const char TableRegN9[1][60], TableRegN10[20][34], TableRegN10Maker[29][34], TableRegN11[1][97];
+extern const char TableRegN12[2][49];
 
 /* spooler/spooler.cpp */
 int StopSpooler(void);
@@ -175,6 +166,7 @@ int RestoreSharedSettings(void);
 int RestoreMfcRegistrations(void);
 int WriteUninstallMarker(void);
 LONG SetStringValue(HKEY key, const char *name, const char *data);
+extern const char TableMfcClassKeys[3][60];
 
 /* restore/handback.cpp */
 int HandBackCompanionApps(void);

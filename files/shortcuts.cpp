@@ -11,20 +11,15 @@
 /* The desktop shortcut of the scan and copy control program. */
 #define ScanShortcutName "Scan & Copy Control Program.lnk"
 
-const char TableProductShortcut[][16] = {
+decltype(TableProductShortcut) TableProductShortcut = {
 #include "ProductShortcut.inc"
 };
-const char TableMenuOrderKey[][93] = {
+decltype(TableMenuOrderKey) TableMenuOrderKey = {
 #include "MenuOrderKey.inc"
 };
-const char TableVendorKeys[][17] = {
+decltype(TableVendorKeys) TableVendorKeys = {
 #include "VendorKeys.inc"
 };
-static_assert(sizeof(TableProductShortcut) / sizeof(TableProductShortcut[0]) == TableProductShortcutRows,
-              "ProductShortcut rows");
-static_assert(sizeof(TableMenuOrderKey) / sizeof(TableMenuOrderKey[0]) == TableMenuOrderKeyRows,
-              "MenuOrderKey rows");
-static_assert(sizeof(TableVendorKeys) / sizeof(TableVendorKeys[0]) == TableVendorKeysRows, "VendorKeys rows");
 
 /* 1 when a file name ends in ".lnk" (any case); a pattern search also
    matches longer extensions through their short names. */
@@ -135,13 +130,11 @@ static int Remove9xDesktopShortcuts(void)
     char desktop[MAX_PATH];
     char windows[256];
     char scanName[256];
-    char productName[256];
     int scanNameLoaded = LoadScanShortcutName(scanName);
 
-    CopySubstring(productName, (const char *)TableProductShortcut, 0, sizeof(TableProductShortcut[0]));
     if (SHGetSpecialFolderPathA(NULL, desktop, CSIDL_DESKTOPDIRECTORY, FALSE) && desktop[0] != '\0') {
         DeleteFileOrDefer(desktop, ScanShortcutName);
-        DeleteFileOrDefer(desktop, productName);
+        DeleteTable(desktop, TABLE_ARGS(TableProductShortcut));
         if (scanNameLoaded)
             DeleteFileOrDefer(desktop, scanName);
     }
@@ -149,7 +142,7 @@ static int Remove9xDesktopShortcuts(void)
         return 1;
     if (FindFileBelow(windows, scanName)) {
         DeleteFileOrDefer(FoundFolder, scanName);
-        DeleteFileOrDefer(FoundFolder, productName);
+        DeleteTable(FoundFolder, TABLE_ARGS(TableProductShortcut));
     }
     return 1;
 }
@@ -191,16 +184,19 @@ int RemoveDesktopShortcuts(void)
     return 0;
 }
 
-/* Deletes a key of one profile below HKEY_USERS (with its subkeys, as
-   RegDeleteKeyA does on Windows 98/Me). */
-static void DeleteProfileKey(const char *profile, const char *table, unsigned row, unsigned width)
+/* Deletes the keys that a table names in one profile below HKEY_USERS (with
+   their subkeys, as RegDeleteKeyA does on Windows 98/Me). */
+static void DeleteProfileKeys(const char *profile, const char *table, unsigned width, unsigned rows)
 {
     char subkey[256];
     char path[256];
+    unsigned row;
 
-    CopySubstring(subkey, table, row * width, width);
-    if (JoinPath(path, sizeof(path), profile, subkey))
-        RegDeleteKeyA(HKEY_USERS, path);
+    for (row = 0; row < rows; row++) {
+        CopySubstring(subkey, table, row * width, width);
+        if (JoinPath(path, sizeof(path), profile, subkey))
+            RegDeleteKeyA(HKEY_USERS, path);
+    }
 }
 
 /* 1 when InstallDir, just set by a folder search, names a folder called
@@ -256,7 +252,6 @@ int RemoveProgramGroupFolders(void)
     DWORD index;
     DWORD size;
     LONG result;
-    unsigned row;
 
     if (!Is9xFamily() || RegOpenKeyA(HKEY_USERS, NULL, &users) != ERROR_SUCCESS)
         return 0;
@@ -268,10 +263,9 @@ int RemoveProgramGroupFolders(void)
         if (result != ERROR_SUCCESS)
             break;
         profile[255] = '\0';
-        DeleteProfileKey(profile, (const char *)TableMenuOrderKey, 0, sizeof(TableMenuOrderKey[0]));
+        DeleteProfileKeys(profile, TABLE_ARGS(TableMenuOrderKey));
         if (!SiblingModelPresent)
-            for (row = 0; row < TableVendorKeysRows; row++)
-                DeleteProfileKey(profile, (const char *)TableVendorKeys, row, sizeof(TableVendorKeys[0]));
+            DeleteProfileKeys(profile, TABLE_ARGS(TableVendorKeys));
     }
     RegCloseKey(users);
     RemoveGroupFoldersBelowWindows();

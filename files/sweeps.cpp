@@ -16,110 +16,81 @@
 /* The driver's status file inside that folder. */
 #define DriverStatusFileName "qnmstat.ini"
 
-const char TableC1[][27] = {
+decltype(TableC1) TableC1 = {
 #include "C1.inc"
 };
-const char TableC2[][25] = {
+decltype(TableC2) TableC2 = {
 #include "C2.inc"
 };
-const char TableC3[][13] = {
+decltype(TableC3) TableC3 = {
 #include "C3.inc"
 };
-const char TableC4[][18] = {
+decltype(TableC4) TableC4 = {
 #include "C4.inc"
 };
-const char TableC5[][31] = {
+decltype(TableC5) TableC5 = {
 #include "C5.inc"
 };
-const char TableC6[][19] = {
+decltype(TableC6) TableC6 = {
 #include "C6.inc"
 };
-const char TableC7[][20] = {
+decltype(TableC7) TableC7 = {
 #include "C7.inc"
 };
-const char TableC8[][13] = {
+decltype(TableC8) TableC8 = {
 #include "C8.inc"
 };
-const char TableC9[][21] = {
+decltype(TableC9) TableC9 = {
 #include "C9.inc"
 };
-const char TableC10[][13] = {
+decltype(TableC10) TableC10 = {
 #include "C10.inc"
 };
-const char TableN1[][13] = {
+decltype(TableN1) TableN1 = {
 #include "N1.inc"
 };
-const char TableN2[][30] = {
+decltype(TableN2) TableN2 = {
 #include "N2.inc"
 };
-const char TableN3[][33] = {
+decltype(TableN3) TableN3 = {
 #include "N3.inc"
 };
-const char TableN4[][13] = {
+decltype(TableN4) TableN4 = {
 #include "N4.inc"
 };
-const char TableN5[][13] = {
+decltype(TableN5) TableN5 = {
 #include "N5.inc"
 };
-const char TableN6[][18] = {
+decltype(TableN6) TableN6 = {
 #include "N6.inc"
 };
-const char TableN7[][22] = {
+decltype(TableN7) TableN7 = {
 #include "N7.inc"
 };
-const char TableN8[][20] = {
+decltype(TableN8) TableN8 = {
 #include "N8.inc"
 };
-const char TableS1[][11] = {
+decltype(TableS1) TableS1 = {
 #include "S1.inc"
 };
-const char TableS2[][30] = {
+decltype(TableS2) TableS2 = {
 #include "S2.inc"
 };
-const char TableS3[][30] = {
+decltype(TableS3) TableS3 = {
 #include "S3.inc"
 };
-const char TableS4[][13] = {
+decltype(TableS4) TableS4 = {
 #include "S4.inc"
 };
-const char TableS5[][13] = {
+decltype(TableS5) TableS5 = {
 #include "S5.inc"
 };
-const char TableS6[][18] = {
+decltype(TableS6) TableS6 = {
 #include "S6.inc"
 };
-const char TableS7[][24] = {
+decltype(TableS7) TableS7 = {
 #include "S7.inc"
 };
-
-/* Number of rows of a name table. */
-#define TableRows(table) (sizeof(table) / sizeof((table)[0]))
-
-static_assert(TableRows(TableC1) == TableC1Rows, "C1 rows");
-static_assert(TableRows(TableC2) == TableC2Rows, "C2 rows");
-static_assert(TableRows(TableC3) == TableC3Rows, "C3 rows");
-static_assert(TableRows(TableC4) == TableC4Rows, "C4 rows");
-static_assert(TableRows(TableC5) == TableC5Rows, "C5 rows");
-static_assert(TableRows(TableC6) == TableC6Rows, "C6 rows");
-static_assert(TableRows(TableC7) == TableC7Rows, "C7 rows");
-static_assert(TableRows(TableC8) == TableC8Rows, "C8 rows");
-static_assert(TableRows(TableC9) == TableC9Rows, "C9 rows");
-static_assert(TableRows(TableC10) == TableC10Rows, "C10 rows");
-static_assert(TableRows(TableN1) == TableN1Rows, "N1 rows");
-static_assert(TableRows(TableN2) == TableN2Rows, "N2 rows");
-static_assert(TableRows(TableN3) == TableN3Rows, "N3 rows");
-static_assert(TableRows(TableN4) == TableN4Rows, "N4 rows");
-static_assert(TableRows(TableN5) == TableN5Rows, "N5 rows");
-static_assert(TableRows(TableN6) == TableN6Rows, "N6 rows");
-static_assert(TableRows(TableN7) == TableN7Rows, "N7 rows");
-static_assert(TableRows(TableN8) == TableN8Rows, "N8 rows");
-static_assert(TableRows(TableS1) == TableS1Rows, "S1 rows");
-static_assert(TableRows(TableS2) == TableS2Rows, "S2 rows");
-static_assert(TableRows(TableS3) == TableS3Rows, "S3 rows");
-static_assert(TableRows(TableS4) == TableS4Rows, "S4 rows");
-static_assert(TableRows(TableS5) == TableS5Rows, "S5 rows");
-static_assert(TableRows(TableS6) == TableS6Rows, "S6 rows");
-static_assert(TableRows(TableS7) == TableS7Rows, "S7 rows");
 
 /* Joins folder, a backslash and name into buffer; 0, with buffer empty, when
    the folder is empty or the whole would not fit. */
@@ -174,8 +145,8 @@ static void DeleteInFolder(const char *folder, const char *name)
 
 /* Hands every row of a name table to DeleteFileOrDefer in one folder, or, when
    a second folder is given, in both folders row by row. */
-static void DeleteTableRows(const char *folder, const char *secondFolder, const char *table,
-                            unsigned rows, unsigned width)
+static void DeleteTableInFolders(const char *folder, const char *secondFolder, const char *table,
+                                 unsigned width, unsigned rows)
 {
     char name[256];
     unsigned row;
@@ -188,12 +159,24 @@ static void DeleteTableRows(const char *folder, const char *secondFolder, const 
     }
 }
 
-/* Deletes the rows of a table in one folder. */
-#define DeleteTable(folder, table) \
-    DeleteTableRows(folder, NULL, (const char *)(table), TableRows(table), sizeof((table)[0]))
-/* Deletes the rows of a table in two folders, the first folder first. */
-#define DeleteTableTwice(folder, secondFolder, table) \
-    DeleteTableRows(folder, secondFolder, (const char *)(table), TableRows(table), sizeof((table)[0]))
+/* Hands every row of a name table to DeleteFileOrDefer in one folder. */
+void DeleteTable(const char *folder, const char *table, unsigned width, unsigned rows)
+{
+    DeleteTableInFolders(folder, NULL, table, width, rows);
+}
+
+/* Removes the folders that a table names in folder, those that are empty. */
+static void RemoveEmptyFolders(const char *folder, const char *table, unsigned width, unsigned rows)
+{
+    char name[256], path[256];
+    unsigned row;
+
+    for (row = 0; row < rows; row++) {
+        CopySubstring(name, table, row * width, width);
+        if (JoinPath(path, sizeof(path), folder, name))
+            RemoveDirectoryA(path);
+    }
+}
 
 /* Removes a folder when it is empty; otherwise schedules its removal at the
    next restart: under its own path on the NT family, by a RunOnce "rd"
@@ -258,8 +241,7 @@ int SweepCommonFiles(void)
     char windows[256];
     char system[256];
     char folder[256];
-    char row[256];
-    unsigned i;
+    char maker[256];
 
     if (!IsNtFamily() && !Is9xFamily())
         return 0;
@@ -267,38 +249,34 @@ int SweepCommonFiles(void)
     GetSystemFolder(system);
 
     JoinPath(folder, sizeof(folder), windows, "twain_32");
-    DeleteTable(folder, TableC1);
-    if (JoinPath(row, sizeof(row), folder, MakerFolderName))
-        RemoveDirectoryA(row);
+    DeleteTable(folder, TABLE_ARGS(TableC1));
+    if (JoinPath(maker, sizeof(maker), folder, MakerFolderName))
+        RemoveDirectoryA(maker);
 
     RemoveProgramGroup();
 
     JoinPath(folder, sizeof(folder), system, IsNtFamily() ? "spool\\drivers\\color" : "color");
-    DeleteTable(folder, TableC2);
+    DeleteTable(folder, TABLE_ARGS(TableC2));
 
     if (!OtherMakerPrinterPresent) {
         if (IsNtFamily())
             JoinPath(folder, sizeof(folder), system, "spool\\drivers\\w32x86\\3");
         else
             memcpy(folder, system, sizeof(folder));
-        DeleteTable(folder, TableC3);
+        DeleteTable(folder, TABLE_ARGS(TableC3));
     }
 
-    DeleteTable(windows, TableC4);
-    DeleteTable(InstallDir, TableC5);
-    for (i = 0; i < TableC6Rows; i++) {
-        CopySubstring(row, (const char *)TableC6, i * sizeof(TableC6[0]), sizeof(TableC6[0]));
-        if (JoinPath(folder, sizeof(folder), InstallDir, row))
-            RemoveDirectoryA(folder);
-    }
+    DeleteTable(windows, TABLE_ARGS(TableC4));
+    DeleteTable(InstallDir, TABLE_ARGS(TableC5));
+    RemoveEmptyFolders(InstallDir, TABLE_ARGS(TableC6));
     RemoveFolderOrSchedule(InstallDir);
-    DeleteTableTwice(DefaultInstallDir, InstallDir, TableC7);
+    DeleteTableInFolders(DefaultInstallDir, InstallDir, TABLE_ARGS(TableC7));
 
     if (!SiblingModelPresent)
-        DeleteTable(system, TableC8);
-    DeleteTable(system, TableC9);
+        DeleteTable(system, TABLE_ARGS(TableC8));
+    DeleteTable(system, TABLE_ARGS(TableC9));
     if (!OtherMakerPrinterPresent)
-        DeleteTable(system, TableC10);
+        DeleteTable(system, TABLE_ARGS(TableC10));
 
     RemoveDesktopShortcuts();
     RemoveMakerFolder();
@@ -324,25 +302,25 @@ int SweepNtFiles(void)
     JoinPath(drivers3, sizeof(drivers3), drivers, "3");
 
     if (!OtherMakerPrinterPresent)
-        DeleteTable(drivers3, TableN1);
-    DeleteTable(windows, TableN2);
-    DeleteTable(system, TableN3);
-    DeleteTableTwice(drivers, drivers3, TableN4);
+        DeleteTable(drivers3, TABLE_ARGS(TableN1));
+    DeleteTable(windows, TABLE_ARGS(TableN2));
+    DeleteTable(system, TABLE_ARGS(TableN3));
+    DeleteTableInFolders(drivers, drivers3, TABLE_ARGS(TableN4));
     if (!OtherMakerPrinterPresent)
-        DeleteTableTwice(drivers, drivers3, TableN5);
+        DeleteTableInFolders(drivers, drivers3, TABLE_ARGS(TableN5));
 
     if (IsWinXP) {
         JoinPath(perDriver, sizeof(perDriver), drivers, XpDriverFolderName);
-        DeleteTable(perDriver, TableN4);
-        DeleteTable(perDriver, TableN5);
+        DeleteTable(perDriver, TABLE_ARGS(TableN4));
+        DeleteTable(perDriver, TABLE_ARGS(TableN5));
         DeleteInFolder(perDriver, DriverStatusFileName);
         RemoveFolderOrSchedule(perDriver);
     }
 
-    DeleteTable(DefaultInstallDir, TableN6);
-    DeleteTable(InstallDir, TableN7);
+    DeleteTable(DefaultInstallDir, TABLE_ARGS(TableN6));
+    DeleteTable(InstallDir, TABLE_ARGS(TableN7));
     if (IsWinXP)
-        DeleteTable(InstallDir, TableN8);
+        DeleteTable(InstallDir, TABLE_ARGS(TableN8));
     RemoveFolderOrSchedule(InstallDir);
     RemoveFolderOrSchedule(DefaultInstallDir);
     return 1;
@@ -365,24 +343,23 @@ int Sweep9xFiles(void)
     GetSystemFolder(system);
 
     JoinPath(folder, sizeof(folder), windows, "color");
-    DeleteTable(folder, TableS1);
-    DeleteTable(windows, TableS2);
+    DeleteTable(folder, TABLE_ARGS(TableS1));
+    DeleteTable(windows, TABLE_ARGS(TableS2));
     if (!SiblingModelPresent)
-        DeleteTable(windows, TableS3);
-    DeleteTable(system, TableS4);
+        DeleteTable(windows, TABLE_ARGS(TableS3));
+    DeleteTable(system, TABLE_ARGS(TableS4));
     if (!OtherMakerPrinterPresent)
-        DeleteTable(system, TableS5);
+        DeleteTable(system, TABLE_ARGS(TableS5));
 
-    DeleteTable(DefaultInstallDir, TableS6);
+    DeleteTable(DefaultInstallDir, TABLE_ARGS(TableS6));
     RemoveFolderOrSchedule(DefaultInstallDir);
     JoinPath(folder, sizeof(folder), windows, "twain_32");
     RemoveFolderOrSchedule(folder);
-    DeleteTable(InstallDir, TableS7);
+    DeleteTable(InstallDir, TABLE_ARGS(TableS7));
     RemoveFolderOrSchedule(InstallDir);
 
     if (SHGetSpecialFolderPathA(NULL, desktop, CSIDL_DESKTOPDIRECTORY, FALSE))
-        DeleteTableRows(desktop, NULL, (const char *)TableProductShortcut, TableProductShortcutRows,
-                        sizeof(TableProductShortcut[0]));
+        DeleteTable(desktop, TABLE_ARGS(TableProductShortcut));
     return 1;
 }
 

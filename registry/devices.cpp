@@ -10,10 +10,9 @@
 #define PRINTER_CLASS_KEY CLASS_ROOT "\\{4D36E979-E325-11CE-BFC1-08002BE10318}"
 
 /* The two trees that hold the NT printer queues, in the order they are searched. */
-static const char TablePrinterTrees[][60] = {
+decltype(TablePrinterTrees) TablePrinterTrees = {
 #include "PrinterTrees.inc"
 };
-static_assert(sizeof(TablePrinterTrees) / sizeof(TablePrinterTrees[0]) == 2, "PrinterTrees rows");
 
 /* Keeps a queue name in ProductPrinterName; a name too long for it is not kept. */
 static void RecordPrinterName(const char *name)
@@ -104,20 +103,25 @@ int RemoveDeviceClassEntries(void)
     return 1;
 }
 
-/* Last step of the registry phase: the queues of the product's driver. */
-int RemovePrinterQueues(void)
+/* Deletes the product's queues in each tree below HKEY_LOCAL_MACHINE that a
+   table names. */
+static void DeleteQueuesInTrees(const char *table, unsigned width, unsigned rows)
 {
     char tree[256];
     unsigned row;
 
-    if (IsNtFamily()) {
-        for (row = 0; row < sizeof(TablePrinterTrees) / sizeof(TablePrinterTrees[0]); row++) {
-            CopySubstring(tree, (const char *)TablePrinterTrees, row * sizeof(TablePrinterTrees[0]),
-                          sizeof(TablePrinterTrees[0]));
-            DeleteKeysByValue(tree, "Printer Driver", ProductDisplayName, 0);
-        }
-    } else if (Is9xFamily()) {
-        DeleteKeysByValue(PRINTERS_KEY, "Printer Driver", ProductDisplayName, 0);
+    for (row = 0; row < rows; row++) {
+        CopySubstring(tree, table, row * width, width);
+        DeleteKeysByValue(tree, "Printer Driver", ProductDisplayName, 0);
     }
+}
+
+/* Last step of the registry phase: the queues of the product's driver. */
+int RemovePrinterQueues(void)
+{
+    if (IsNtFamily())
+        DeleteQueuesInTrees(TABLE_ARGS(TablePrinterTrees));
+    else if (Is9xFamily())
+        DeleteKeysByValue(PRINTERS_KEY, "Printer Driver", ProductDisplayName, 0);
     return 1;
 }

@@ -4,129 +4,111 @@
    printers of the maker and of the model series that stay installed. */
 #include "uninstall.h"
 
-/* Name tables: one row per line in registry/tables/<name>.tbl. */
-static const char TableRegC1[][27] = {
+decltype(TableRegC1) TableRegC1 = {
 #include "RegC1.inc"
 };
-static const char TableRegC4[][49] = {
+decltype(TableRegC4) TableRegC4 = {
 #include "RegC4.inc"
 };
-static const char TableRegC5[][77] = {
+decltype(TableRegC5) TableRegC5 = {
 #include "RegC5.inc"
 };
-static const char TableRegC6[][66] = {
+decltype(TableRegC6) TableRegC6 = {
 #include "RegC6.inc"
 };
-static const char TableRegC7[][65] = {
+decltype(TableRegC7) TableRegC7 = {
 #include "RegC7.inc"
 };
-static const char TableRegC8[][31] = {
+decltype(TableRegC8) TableRegC8 = {
 #include "RegC8.inc"
 };
-static const char TableRegC9[][17] = {
+decltype(TableRegC9) TableRegC9 = {
 #include "RegC9.inc"
 };
-static const char TableRegW1[][16] = {
+decltype(TableRegW1) TableRegW1 = {
 #include "RegW1.inc"
 };
-static const char TableRegW2[][65] = {
+decltype(TableRegW2) TableRegW2 = {
 #include "RegW2.inc"
 };
-static const char TableRegW3[][61] = {
+decltype(TableRegW3) TableRegW3 = {
 #include "RegW3.inc"
 };
-static const char TableRegW4[][108] = {
+decltype(TableRegW4) TableRegW4 = {
 #include "RegW4.inc"
 };
-static const char TableRegW5[][80] = {
+decltype(TableRegW5) TableRegW5 = {
 #include "RegW5.inc"
 };
-static const char TableRegW6[][62] = {
+decltype(TableRegW6) TableRegW6 = {
 #include "RegW6.inc"
 };
-static const char TableRegW7[][94] = {
+decltype(TableRegW7) TableRegW7 = {
 #include "RegW7.inc"
 };
-static const char TableRegW8[][60] = {
+decltype(TableRegW8) TableRegW8 = {
 #include "RegW8.inc"
 };
-static const char TableRegW9[][13] = {
+decltype(TableRegW9) TableRegW9 = {
 #include "RegW9.inc"
 };
-static const char TableRegW9Maker[][13] = {
+decltype(TableRegW9Maker) TableRegW9Maker = {
 #include "RegW9Maker.inc"
 };
-static const char TableRegW10[][13] = {
+decltype(TableRegW10) TableRegW10 = {
 #include "RegW10.inc"
 };
-static const char TableRegW10Maker[][13] = {
+decltype(TableRegW10Maker) TableRegW10Maker = {
 #include "RegW10Maker.inc"
 };
-static const char TableRegW12[][11] = {
+decltype(TableRegW12) TableRegW12 = {
 #include "RegW12.inc"
 };
-static const char TableRegW13[][63] = {
+decltype(TableRegW13) TableRegW13 = {
 #include "RegW13.inc"
 };
-static const char TableRegW14[][93] = {
+decltype(TableRegW14) TableRegW14 = {
 #include "RegW14.inc"
 };
-static const char TableRegN1[][58] = {
+decltype(TableRegN1) TableRegN1 = {
 #include "RegN1.inc"
 };
-static const char TableRegN2[][50] = {
+decltype(TableRegN2) TableRegN2 = {
 #include "RegN2.inc"
 };
-static const char TableRegN3[][69] = {
+decltype(TableRegN3) TableRegN3 = {
 #include "RegN3.inc"
 };
-static const char TableRegN4[][165] = {
+decltype(TableRegN4) TableRegN4 = {
 #include "RegN4.inc"
 };
-static const char TableRegN5[][94] = {
+decltype(TableRegN5) TableRegN5 = {
 #include "RegN5.inc"
 };
-static const char TableRegN6[][17] = {
+decltype(TableRegN6) TableRegN6 = {
 #include "RegN6.inc"
 };
-static const char TableRegN7[][9] = {
+decltype(TableRegN7) TableRegN7 = {
 #include "RegN7.inc"
 };
-static const char TableRegN8[][60] = {
+decltype(TableRegN8) TableRegN8 = {
 #include "RegN8.inc"
 };
-static const char TableRegN9[][60] = {
+decltype(TableRegN9) TableRegN9 = {
 #include "RegN9.inc"
 };
-static const char TableRegN10[][34] = {
+decltype(TableRegN10) TableRegN10 = {
 #include "RegN10.inc"
 };
-static const char TableRegN10Maker[][34] = {
+decltype(TableRegN10Maker) TableRegN10Maker = {
 #include "RegN10Maker.inc"
 };
-static const char TableRegN11[][97] = {
+decltype(TableRegN11) TableRegN11 = {
 #include "RegN11.inc"
 };
-static const char TableRegN12[][49] = {
+decltype(TableRegN12) TableRegN12 = {
 #include "RegN12.inc"
 };
-
-/* The row count of a table. */
-#define ROWS(table) (sizeof(table) / sizeof(table[0]))
-/* A table as the arguments rows, width, count. */
-#define TABLE(table) (const char *)table, (unsigned)sizeof(table[0]), (unsigned)ROWS(table)
-
-static_assert(ROWS(TableRegC1) == 2 && ROWS(TableRegC4) == 43 && ROWS(TableRegC5) == 7 && ROWS(TableRegC6) == 6
-              && ROWS(TableRegC7) == 3 && ROWS(TableRegC8) == 3 && ROWS(TableRegC9) == 1, "common table rows");
-static_assert(ROWS(TableRegW1) == 2 && ROWS(TableRegW2) == 2 && ROWS(TableRegW3) == 4 && ROWS(TableRegW4) == 17
-              && ROWS(TableRegW5) == 1 && ROWS(TableRegW6) == 2 && ROWS(TableRegW7) == 1 && ROWS(TableRegW8) == 1
-              && ROWS(TableRegW9) == 43 && ROWS(TableRegW9Maker) == 42 && ROWS(TableRegW10) == 11
-              && ROWS(TableRegW10Maker) == 2 && ROWS(TableRegW12) == 3 && ROWS(TableRegW13) == 4
-              && ROWS(TableRegW14) == 1, "9x table rows");
-static_assert(ROWS(TableRegN1) == 6 && ROWS(TableRegN2) == 1 && ROWS(TableRegN3) == 3 && ROWS(TableRegN4) == 9
-              && ROWS(TableRegN5) == 2 && ROWS(TableRegN6) == 1 && ROWS(TableRegN7) == 1 && ROWS(TableRegN8) == 6
-              && ROWS(TableRegN9) == 1 && ROWS(TableRegN10) == 20 && ROWS(TableRegN10Maker) == 29
-              && ROWS(TableRegN11) == 1 && ROWS(TableRegN12) == 2, "NT table rows");
 
 static const char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 static const char SharedDllsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
@@ -159,13 +141,13 @@ static const char ProblemTrace[] = "Deleted Value %s\r\n From HKLM\\%s";
 
 /* Deletes the keys that a table names below root, each with its subkeys,
    and traces every deletion with the key's path. */
-static void DeleteKeysFromTable(HKEY root, const char *table, unsigned width, unsigned count,
+static void DeleteKeysFromTable(HKEY root, const char *table, unsigned width, unsigned rows,
                                 const char *traceFormat)
 {
     char path[256];
     unsigned row;
 
-    for (row = 0; row < count; row++) {
+    for (row = 0; row < rows; row++) {
         CopySubstring(path, table, row * width, width);
         if (DeleteKeyWithSubkeys(root, path) == ERROR_SUCCESS)
             TraceRegistryDeletion(traceFormat, path, NULL);
@@ -174,12 +156,12 @@ static void DeleteKeysFromTable(HKEY root, const char *table, unsigned width, un
 
 /* Deletes the device enumeration keys that a table names below
    HKEY_LOCAL_MACHINE, repairing their access lists on the way (no trace). */
-static void DeleteKeyTreesFromTable(const char *table, unsigned width, unsigned count)
+static void DeleteKeyTreesFromTable(const char *table, unsigned width, unsigned rows)
 {
     char path[256];
     unsigned row;
 
-    for (row = 0; row < count; row++) {
+    for (row = 0; row < rows; row++) {
         CopySubstring(path, table, row * width, width);
         DeleteKeyTree(path);
     }
@@ -204,11 +186,24 @@ static void DeleteSingleValue(HKEY root, const char *keyPath, const char *valueN
     RegCloseKey(key);
 }
 
+/* Deletes the value valueName from each key below root that a table names. */
+static void DeleteValueFromKeys(HKEY root, const char *valueName, const char *traceFormat, const char *table,
+                                unsigned width, unsigned rows)
+{
+    char path[256];
+    unsigned row;
+
+    for (row = 0; row < rows; row++) {
+        CopySubstring(path, table, row * width, width);
+        DeleteSingleValue(root, path, valueName, traceFormat);
+    }
+}
+
 /* Deletes from root\keyPath the values that a table names, each name joined
    to folder with "\" when a folder is given; nothing when the key does not
    open. A joined name that would not fit is skipped. */
 static void DeleteValuesFromTable(HKEY root, const char *keyPath, const char *folder, const char *table,
-                                  unsigned width, unsigned count, const char *traceFormat)
+                                  unsigned width, unsigned rows, const char *traceFormat)
 {
     char row[256], name[256];
     unsigned index;
@@ -216,7 +211,7 @@ static void DeleteValuesFromTable(HKEY root, const char *keyPath, const char *fo
 
     if (RegOpenKeyExA(root, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
-    for (index = 0; index < count; index++) {
+    for (index = 0; index < rows; index++) {
         CopySubstring(row, table, index * width, width);
         if (folder == NULL)
             DeleteTracedValue(key, keyPath, row, traceFormat);
@@ -231,21 +226,21 @@ int RemoveCommonRegistryEntries(void)
 {
     char windows[256], name[256];
 
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, TABLE(TableRegC1), RunTrace);
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, TABLE_ARGS(TableRegC1), RunTrace);
     if (GetWindowsFolder(windows) && JoinPath(name, sizeof(name), windows, "unvise32.exe"))
         DeleteSingleValue(HKEY_LOCAL_MACHINE, SharedDllsKey, name, NULL);
     DeleteSingleValue(HKEY_CURRENT_USER, "Printers", "DeviceOld", NULL);
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE(TableRegC4), HkcrTrace);
-    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegC5), HklmTrace);
+        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegC4), HkcrTrace);
+    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC5), HklmTrace);
     if (!SiblingModelPresent) {
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegC6), HklmTrace);
-        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE(TableRegC7), HkcuTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC6), HklmTrace);
+        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegC7), HkcuTrace);
     }
     if (OtherMakerPrinterPresent)
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegC8), HklmTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC8), HklmTrace);
     else
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegC9), HklmTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC9), HklmTrace);
     return 1;
 }
 
@@ -257,31 +252,31 @@ int Remove9xRegistryEntries(void)
     if (IsNtFamily())
         return 0;
     if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, TABLE(TableRegW1), RunTrace);
-    DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE(TableRegW2), HkcrTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, TABLE_ARGS(TableRegW1), RunTrace);
+    DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegW2), HkcrTrace);
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE(TableRegW3), HkcrTrace);
-    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegW4), HklmTrace);
+        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegW3), HkcrTrace);
+    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW4), HklmTrace);
     if (OtherMakerPrinterPresent)
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegW5), HklmTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW5), HklmTrace);
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegW6), HklmTrace);
-    DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE(TableRegW7), "Deleted Registry Key\n%s");
-    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE(TableRegW8), HkccTrace);
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, TABLE(TableRegW9), InstalledFilesTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW6), HklmTrace);
+    DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegW7), "Deleted Registry Key\n%s");
+    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE_ARGS(TableRegW8), HkccTrace);
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, TABLE_ARGS(TableRegW9), InstalledFilesTrace);
     if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, TABLE(TableRegW9Maker),
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, TABLE_ARGS(TableRegW9Maker),
                               InstalledFilesTrace);
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, TABLE(TableRegW10), Known16DllsTrace);
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, TABLE_ARGS(TableRegW10), Known16DllsTrace);
     if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, TABLE(TableRegW10Maker), Known16DllsTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, TABLE_ARGS(TableRegW10Maker), Known16DllsTrace);
     DeleteSingleValue(HKEY_LOCAL_MACHINE, IcmKey, "qnmT58.icm", IcmTrace);
     if (GetWindowsFolder(windows) && JoinPath(inf, sizeof(inf), windows, "inf"))
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, OemNameKey, inf, TABLE(TableRegW12), OemNameTrace);
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyA, NULL, TABLE(TableRegW13), ProblemTrace);
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyB, NULL, TABLE(TableRegW13), ProblemTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, OemNameKey, inf, TABLE_ARGS(TableRegW12), OemNameTrace);
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyA, NULL, TABLE_ARGS(TableRegW13), ProblemTrace);
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyB, NULL, TABLE_ARGS(TableRegW13), ProblemTrace);
     if (IsWinMe)
-        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE(TableRegW14), "Deleted Key %s\r\n From HKCU");
+        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegW14), "Deleted Key %s\r\n From HKCU");
     RemoveProgramGroupFolders();
     DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\Image", "DriverDesc", ScannerDescription, 0);
     DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\PrintAMUSB", "DriverDesc", ProductDisplayName, 0);
@@ -292,41 +287,36 @@ int Remove9xRegistryEntries(void)
 /* Keys and values of the product on Windows 2000 and XP. */
 int RemoveNtRegistryEntries(void)
 {
-    char system[256], path[256];
-    unsigned row;
+    char system[256];
 
     if (Is9xFamily())
         return 0;
-    DeleteKeyTreesFromTable(TABLE(TableRegN1));
+    DeleteKeyTreesFromTable(TABLE_ARGS(TableRegN1));
     if (!OtherMakerPrinterPresent) {
-        DeleteKeyTreesFromTable(TABLE(TableRegN2));
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegN3), HklmTrace);
+        DeleteKeyTreesFromTable(TABLE_ARGS(TableRegN2));
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN3), HklmTrace);
     }
-    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegN4), HklmTrace);
-    DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE(TableRegN5), HkcuTrace);
+    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN4), HklmTrace);
+    DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegN5), HkcuTrace);
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE(TableRegN6), HkcuTrace);
+        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegN6), HkcuTrace);
     if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, TABLE(TableRegN7), RunTrace);
-    if (ProductPrinterName[0] != '\0') {
-        for (row = 0; row < ROWS(TableRegN8); row++) {
-            CopySubstring(path, (const char *)TableRegN8, row * sizeof(TableRegN8[0]), sizeof(TableRegN8[0]));
-            DeleteSingleValue(HKEY_CURRENT_USER, path, ProductPrinterName, PrinterSettingsTrace);
-        }
-    }
-    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE(TableRegN9), HkccTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, TABLE_ARGS(TableRegN7), RunTrace);
+    if (ProductPrinterName[0] != '\0')
+        DeleteValueFromKeys(HKEY_CURRENT_USER, ProductPrinterName, PrinterSettingsTrace, TABLE_ARGS(TableRegN8));
+    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE_ARGS(TableRegN9), HkccTrace);
     if (GetSystemFolder(system)) {
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, TABLE(TableRegN10), SharedDllsTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, TABLE_ARGS(TableRegN10), SharedDllsTrace);
         if (!OtherMakerPrinterPresent)
-            DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, TABLE(TableRegN10Maker),
+            DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, TABLE_ARGS(TableRegN10Maker),
                                   SharedDllsTrace);
     }
     if (IsWin2000) {
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE(TableRegN11), HklmTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN11), HklmTrace);
         return 1;
     }
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE(TableRegN12), HkcrTrace);
+        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegN12), HkcrTrace);
     return 1;
 }
 

@@ -8,10 +8,9 @@
 #include "uninstall.h"
 
 /* Server keys of the three shared MFC classes, under HKEY_CLASSES_ROOT. */
-static const char MfcClassKeys[][60] = {
+decltype(TableMfcClassKeys) TableMfcClassKeys = {
 #include "MfcClassKeys.inc"
 };
-static_assert(sizeof(MfcClassKeys) / sizeof(MfcClassKeys[0]) == 3, "MfcClassKeys rows");
 
 #define MfcInterfaceB1 "Interface\\{2334D2B1-713E-11CF-8AE5-00AA00C00905}\\TypeLib"
 #define MfcInterfaceB3 "Interface\\{2334D2B3-713E-11CF-8AE5-00AA00C00905}\\TypeLib"
@@ -39,10 +38,11 @@ static void SetClassesRootValue(const char *path, const char *name, const char *
     RegCloseKey(key);
 }
 
-/* Points the three class servers at the named library in the system folder. */
-static void SetMfcClassServers(const char *libraryName)
+/* Points the class servers that a table names at the named library in the
+   system folder. */
+static void SetClassServers(const char *libraryName, const char *table, unsigned width, unsigned rows)
 {
-    char systemDir[MAX_PATH], library[MAX_PATH + 16], row[sizeof(MfcClassKeys[0]) + 1];
+    char systemDir[MAX_PATH], library[MAX_PATH + 16], row[256];
     UINT length;
     int written;
     unsigned i;
@@ -53,9 +53,8 @@ static void SetMfcClassServers(const char *libraryName)
     written = snprintf(library, sizeof(library), "%s\\%s", systemDir, libraryName);
     if (written < 0 || (size_t)written >= sizeof(library))
         return;
-    for (i = 0; i < sizeof(MfcClassKeys) / sizeof(MfcClassKeys[0]); i++) {
-        CopySubstring(row, (const char *)MfcClassKeys, i * sizeof(MfcClassKeys[0]),
-                      sizeof(MfcClassKeys[0]));
+    for (i = 0; i < rows; i++) {
+        CopySubstring(row, table, i * width, width);
         SetClassesRootValue(row, NULL, library);
     }
 }
@@ -66,7 +65,7 @@ int RestoreMfcRegistrations(void)
     const char *version;
 
     if (IsNtFamily()) {
-        SetMfcClassServers("MFC42u.DLL");
+        SetClassServers("MFC42u.DLL", TABLE_ARGS(TableMfcClassKeys));
         if (IsWin2000) {
             SetClassesRootValue(MfcInterfaceB1, NULL, Win2000TypeLib);
             SetClassesRootValue(MfcInterfaceB1, "Version", "2.0");
@@ -75,7 +74,7 @@ int RestoreMfcRegistrations(void)
         }
     } else if (Is9xFamily()) {
         version = IsWin98 ? "1.1" : "2.0";
-        SetMfcClassServers("MFC42.DLL");
+        SetClassServers("MFC42.DLL", TABLE_ARGS(TableMfcClassKeys));
         SetClassesRootValue(MfcInterfaceB3, NULL, Win9xTypeLib);
         SetClassesRootValue(MfcInterfaceB3, "Version", version);
         SetClassesRootValue(MfcInterfaceB1, "Version", version);

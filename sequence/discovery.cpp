@@ -8,10 +8,10 @@
 
 #define MakerName "Quenmar"
 
-static const char SiblingPrefixTable[][255] = {
+/* Driver-name prefixes of the product's model series. */
+decltype(TableSiblingPrefixes) TableSiblingPrefixes = {
 #include "SiblingPrefixes.inc"
 };
-static_assert(sizeof(SiblingPrefixTable) / sizeof(SiblingPrefixTable[0]) == 1, "SiblingPrefixes rows");
 
 static const char PrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
 static const char CurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
@@ -45,27 +45,35 @@ static int ReadMachineText(const char *keyPath, const char *name, char *buffer, 
     return read;
 }
 
+/* True when the driver's name holds one of the prefixes that a table names,
+   looked for from the first row to the last. */
+static int HoldsPrefix(const char *driver, const char *table, unsigned width, unsigned rows)
+{
+    char prefix[256];
+    unsigned row;
+
+    for (row = 0; row < rows; row++) {
+        CopySubstring(prefix, table, row * width, width);
+        if (strstr(driver, prefix) != NULL)
+            return 1;
+    }
+    return 0;
+}
+
 /* Notes one installed printer's driver in the survey values; 1 when it is a
    sibling model of the series, which ends the survey. The product's own
    driver counts for nothing. */
 static int NotePrinterDriver(const char *driver)
 {
-    char prefix[256];
-    unsigned row;
-
     if (_stricmp(driver, ProductDisplayName) == 0)
         return 0;
     if (strstr(driver, MakerName) != NULL)
         OtherMakerPrinterPresent = 1;
-    for (row = 0; row < sizeof(SiblingPrefixTable) / sizeof(SiblingPrefixTable[0]); row++) {
-        CopySubstring(prefix, (const char *)SiblingPrefixTable, row * 255, 255);
-        if (strstr(driver, prefix) != NULL) {
-            SiblingModelPresent = 1;
-            memcpy(SiblingDriverName, driver, strlen(driver) + 1);
-            return 1;
-        }
-    }
-    return 0;
+    if (!HoldsPrefix(driver, TABLE_ARGS(TableSiblingPrefixes)))
+        return 0;
+    SiblingModelPresent = 1;
+    memcpy(SiblingDriverName, driver, strlen(driver) + 1);
+    return 1;
 }
 
 /* Sets OtherMakerPrinterPresent, SiblingModelPresent and SiblingDriverName

@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
 """Writes docs/removal-list.md: everything the removal program removes,
 schedules or writes, per Windows family and per printer condition, from the
-name tables that the build compiles into it (<folder>/tables/*.tbl).
+name tables that the build compiles into it (<folder>/tables/*.tbl), each
+held to the shape that uninstall.h declares for it.
 
   tools/removal_list.py            writes docs/removal-list.md
   tools/removal_list.py --check    exits 1 when docs/removal-list.md is not current
 """
 
+import functools
+import glob
 import os
+import re
 import sys
 
 TOP = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
@@ -22,10 +26,45 @@ NO_SIBLING = ["alone", "other maker"]
 OTHER_MAKER = ["other maker", "sibling"]
 
 
+@functools.lru_cache(maxsize=None)
+def declared_shapes():
+    """Each name table's shape, {name: (rows, record width)}, from its one
+    declaration in uninstall.h ("Table<name>[rows][width]")."""
+    with open(os.path.join(TOP, "uninstall.h"), encoding="utf-8") as f:
+        return {m.group(1): (int(m.group(2)), int(m.group(3)))
+                for m in re.finditer(r"\bTable(\w+)\[(\d+)\]\[(\d+)\]", f.read())}
+
+
 def table(path):
-    """The rows of a name table, as the build turns them into C strings."""
+    """The rows of a name table, as the build turns them into C strings. The
+    compiler refuses a row too many or a row too long for the declared shape,
+    but a row too few would become an empty name, which names the base folder
+    or key itself: a table that does not fill its shape is refused here."""
     with open(os.path.join(TOP, path), encoding="utf-8") as f:
-        return [line.rstrip("\n") for line in f if line.strip() and not line.startswith("#")]
+        found = [line.rstrip("\n") for line in f if line.strip() and not line.startswith("#")]
+    name = os.path.splitext(os.path.basename(path))[0]
+    if name not in declared_shapes():
+        raise ValueError("%s: uninstall.h declares no Table%s" % (path, name))
+    count, width = declared_shapes()[name]
+    if len(found) != count:
+        raise ValueError("%s: %d rows, but uninstall.h declares Table%s[%d][%d]" % (path, len(found), name, count,
+                                                                                     width))
+    for row in found:
+        if len(row.encode("cp1252", "replace")) >= width:
+            raise ValueError("%s: row %r does not fit a record of %d bytes with its terminator" % (path, row, width))
+    return found
+
+
+def check_tables():
+    """Holds every table file to its declared shape, also those the page does
+    not list, and refuses a declared table without a file."""
+    files = {os.path.splitext(os.path.basename(p))[0]: os.path.relpath(p, TOP)
+             for p in glob.glob(os.path.join(TOP, "*", "tables", "*.tbl"))}
+    for name in declared_shapes():
+        if name not in files:
+            raise ValueError("uninstall.h declares Table%s, but there is no %s.tbl" % (name, name))
+    for path in files.values():
+        table(path)
 
 
 def rows(name):
@@ -317,7 +356,12 @@ def render():
 
 def main():
     """Writes or checks the page."""
-    text = render()
+    try:
+        check_tables()
+        text = render()
+    except ValueError as error:
+        print("removal list: %s" % error, file=sys.stderr)
+        return 1
     if sys.argv[1:] == ["--check"]:
         try:
             with open(DOC, encoding="utf-8") as f:

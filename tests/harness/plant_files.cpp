@@ -23,7 +23,7 @@ std::vector<std::string> Rows(const char *table, unsigned rows, unsigned width)
     for (unsigned i = 0; i < rows; i++) names.push_back(std::string(table + i * width, strnlen(table + i * width, width)));
     return names;
 }
-#define TABLE(name) Rows((const char *)Table##name, Table##name##Rows, sizeof(Table##name[0]))
+#define TABLE(name) Rows((const char *)Table##name, ARRAY_SIZE(Table##name), sizeof(Table##name[0]))
 
 /* A row names a folder when its last part has no extension. */
 bool IsFolderRow(const std::string &row)
