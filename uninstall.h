@@ -1,14 +1,24 @@
-/* Quenmar T58 removal program: process-wide values and prototypes,
-   grouped by the file that defines them. */
+/* Quenmar T58 removal program: the names that more than one file uses, the
+   process-wide values, the name tables and the prototypes, grouped by the
+   file that defines them. */
 #ifndef QUENMAR_UNINSTALL_H
 #define QUENMAR_UNINSTALL_H
 
 #include <windows.h>
 
-/* Names of the product, its maker and its model series. */
+/* Names of the product, its maker and the places that several parts of the
+   removal read or change. Registry key paths are relative to their root. */
 #define ProductDisplayName "Quenmar T58"
 #define ProductFolderName "QuenmarT58"
 #define ScannerDescription "Quenmar T58 MFP Scanner"
+#define MakerName "Quenmar"
+#define OcrProgramName "Sprint.exe"
+#define AppPathsKey "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
+#define RunOnceKey "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
+#define PrintersKey "System\\CurrentControlSet\\Control\\Print\\Printers"
+#define Printer9xClassKey "System\\CurrentControlSet\\Services\\Class\\Printer"
+#define PrinterDriverValue "Printer Driver"
+#define DriverDescValue "DriverDesc"
 
 /* Progress percentages run from 0 to 100; string ids come from resources/resource.h. */
 

@@ -9,8 +9,6 @@
 #define RENAME_HEADER_LENGTH 10
 #define LINE_BREAK_LENGTH 2
 
-static const char RunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-
 /* Finds the "[rename]" header (any letter case) at the start of a line and
    ended by "\r\n", a bare "\n" or the end of the text; *insertAt receives the
    offset just behind the header line. */

@@ -9,11 +9,11 @@
 
 /* The monitor program in the installation folder, started with "-u". */
 #define MonitorProgramName "REZevavav_T58.exe"
-/* The maker's folder inside the TWAIN folder and under Program Files. */
-#define MakerFolderName "Quenmar"
-/* The printer driver's own folder below the driver folder on Windows XP. */
+/* The TWAIN folder below the Windows folder, which holds a folder of the maker. */
+#define TwainFolderName "twain_32"
+/* The printer driver's own folder below the driver folder on Windows XP, and
+   the driver's status file in it. */
 #define XpDriverFolderName "quenmarquenmar_t5828e0"
-/* The driver's status file inside that folder. */
 #define DriverStatusFileName "qnmstat.ini"
 
 decltype(TableC1) TableC1 = {
@@ -228,7 +228,7 @@ static void RemoveMakerFolder(void)
     if (lastSlash == NULL)
         return;
     *lastSlash = '\0';
-    if (JoinPath(maker, sizeof(maker), programFiles, MakerFolderName))
+    if (JoinPath(maker, sizeof(maker), programFiles, MakerName))
         RemoveFolderOrSchedule(maker);
 }
 
@@ -248,9 +248,9 @@ int SweepCommonFiles(void)
     GetWindowsFolder(windows);
     GetSystemFolder(system);
 
-    JoinPath(folder, sizeof(folder), windows, "twain_32");
+    JoinPath(folder, sizeof(folder), windows, TwainFolderName);
     DeleteTable(folder, TABLE_ARGS(TableC1));
-    if (JoinPath(maker, sizeof(maker), folder, MakerFolderName))
+    if (JoinPath(maker, sizeof(maker), folder, MakerName))
         RemoveDirectoryA(maker);
 
     RemoveProgramGroup();
@@ -353,7 +353,7 @@ int Sweep9xFiles(void)
 
     DeleteTable(DefaultInstallDir, TABLE_ARGS(TableS6));
     RemoveFolderOrSchedule(DefaultInstallDir);
-    JoinPath(folder, sizeof(folder), windows, "twain_32");
+    JoinPath(folder, sizeof(folder), windows, TwainFolderName);
     RemoveFolderOrSchedule(folder);
     DeleteTable(InstallDir, TABLE_ARGS(TableS7));
     RemoveFolderOrSchedule(InstallDir);

@@ -4,10 +4,9 @@
 #include <string.h>
 #include "uninstall.h"
 
-#define PRINTERS_KEY "System\\CurrentControlSet\\Control\\Print\\Printers"
-#define CLASS_ROOT "SYSTEM\\CurrentControlSet\\Control\\Class"
-#define IMAGE_CLASS_KEY CLASS_ROOT "\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}"
-#define PRINTER_CLASS_KEY CLASS_ROOT "\\{4D36E979-E325-11CE-BFC1-08002BE10318}"
+#define ClassRootKey "SYSTEM\\CurrentControlSet\\Control\\Class"
+#define ImageClassKey ClassRootKey "\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}"
+#define PrinterClassKey ClassRootKey "\\{4D36E979-E325-11CE-BFC1-08002BE10318}"
 
 /* The two trees that hold the NT printer queues, in the order they are searched. */
 decltype(TablePrinterTrees) TablePrinterTrees = {
@@ -28,7 +27,7 @@ static void DeleteConfigPrinterKey(const char *queue)
 {
     char path[256];
 
-    if (JoinPath(path, sizeof(path), PRINTERS_KEY, queue)
+    if (JoinPath(path, sizeof(path), PrintersKey, queue)
         && RegDeleteKeyA(HKEY_CURRENT_CONFIG, path) == ERROR_SUCCESS)
         TraceRegistryDeletion("Deleted Key \nHKCC\\%s", path, NULL);
 }
@@ -61,8 +60,8 @@ void DeleteKeysByValue(const char *parentPath, const char *valueName, const char
 /* The 9x queues, printer-class instances and root-enumerated printers. */
 static void Remove9xDeviceKeys(void)
 {
-    DeleteKeysByValue(PRINTERS_KEY, "Printer Driver", ProductDisplayName, 1);
-    DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\Printer", "DriverDesc", ProductDisplayName, 0);
+    DeleteKeysByValue(PrintersKey, PrinterDriverValue, ProductDisplayName, 1);
+    DeleteKeysByValue(Printer9xClassKey, DriverDescValue, ProductDisplayName, 0);
     DeleteKeysByValue("Enum\\Root\\printer", "DeviceDesc", ProductDisplayName, 0);
 }
 
@@ -79,10 +78,10 @@ int RemoveDeviceRegistrations(void)
     }
     if (!IsNtFamily())
         return 0;
-    DeleteKeysByValue(IMAGE_CLASS_KEY, "FriendlyName", ScannerDescription, 0);
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRINTERS_KEY, 0, KEY_ALL_ACCESS, &printers) != ERROR_SUCCESS)
+    DeleteKeysByValue(ImageClassKey, "FriendlyName", ScannerDescription, 0);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PrintersKey, 0, KEY_ALL_ACCESS, &printers) != ERROR_SUCCESS)
         return 1;
-    if (FindKeyByValue(printers, "Printer Driver", ProductDisplayName))
+    if (FindKeyByValue(printers, PrinterDriverValue, ProductDisplayName))
         RecordPrinterName(MatchedKeyName);
     RegCloseKey(printers);
     return 1;
@@ -98,8 +97,8 @@ int RemoveDeviceClassEntries(void)
     }
     if (!IsNtFamily())
         return 0;
-    DeleteKeysByValue(IMAGE_CLASS_KEY, "FriendlyName", ScannerDescription, 0);
-    DeleteKeysByValue(PRINTER_CLASS_KEY, "DriverDesc", ProductDisplayName, 0);
+    DeleteKeysByValue(ImageClassKey, "FriendlyName", ScannerDescription, 0);
+    DeleteKeysByValue(PrinterClassKey, DriverDescValue, ProductDisplayName, 0);
     return 1;
 }
 
@@ -112,7 +111,7 @@ static void DeleteQueuesInTrees(const char *table, unsigned width, unsigned rows
 
     for (row = 0; row < rows; row++) {
         CopySubstring(tree, table, row * width, width);
-        DeleteKeysByValue(tree, "Printer Driver", ProductDisplayName, 0);
+        DeleteKeysByValue(tree, PrinterDriverValue, ProductDisplayName, 0);
     }
 }
 
@@ -122,6 +121,6 @@ int RemovePrinterQueues(void)
     if (IsNtFamily())
         DeleteQueuesInTrees(TABLE_ARGS(TablePrinterTrees));
     else if (Is9xFamily())
-        DeleteKeysByValue(PRINTERS_KEY, "Printer Driver", ProductDisplayName, 0);
+        DeleteKeysByValue(PrintersKey, PrinterDriverValue, ProductDisplayName, 0);
     return 1;
 }

@@ -110,14 +110,14 @@ decltype(TableRegN12) TableRegN12 = {
 #include "RegN12.inc"
 };
 
-static const char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-static const char SharedDllsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-static const char InstalledFilesKey[] = "System\\CurrentControlSet\\Control\\InstalledFiles";
-static const char Known16DllsKey[] = "System\\CurrentControlSet\\Control\\SessionManager\\Known16DLLs";
-static const char IcmKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\ICM\\mntr";
-static const char OemNameKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
-static const char ProblemKeyA[] = "System\\CurrentControlSet\\Control\\ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}";
-static const char ProblemKeyB[] = "System\\CurrentControlSet\\Control\\ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}";
+#define RunKey "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+#define SharedDllsKey "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
+#define InstalledFilesKey "System\\CurrentControlSet\\Control\\InstalledFiles"
+#define Known16DllsKey "System\\CurrentControlSet\\Control\\SessionManager\\Known16DLLs"
+#define IcmKey "Software\\Microsoft\\Windows\\CurrentVersion\\ICM\\mntr"
+#define OemNameKey "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name"
+#define ProblemKeyA "System\\CurrentControlSet\\Control\\ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}"
+#define ProblemKeyB "System\\CurrentControlSet\\Control\\ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}"
 
 /* Trace formats: the first %s is the key path or value name, the second
    (where present) the key path. */
@@ -278,9 +278,9 @@ int Remove9xRegistryEntries(void)
     if (IsWinMe)
         DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegW14), "Deleted Key %s\r\n From HKCU");
     RemoveProgramGroupFolders();
-    DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\Image", "DriverDesc", ScannerDescription, 0);
-    DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\PrintAMUSB", "DriverDesc", ProductDisplayName, 0);
-    DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\Printer", "DriverDesc", ProductDisplayName, 0);
+    DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\Image", DriverDescValue, ScannerDescription, 0);
+    DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\PrintAMUSB", DriverDescValue, ProductDisplayName, 0);
+    DeleteKeysByValue(Printer9xClassKey, DriverDescValue, ProductDisplayName, 0);
     return 1;
 }
 

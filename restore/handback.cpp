@@ -11,9 +11,7 @@
 #include "uninstall.h"
 
 #define CopyAppName "Rudorid55.exe"
-#define OcrAppName "Sprint.exe"
 #define DocumentKey "Quenmar.Document"
-#define AppPathsKey "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
 #define CopyAppSettingsKey "Software\\ZudAdov\\DevOred5.5"
 
 /* Program paths and written values hold at most 255 characters. */
@@ -200,13 +198,13 @@ int HandBackCompanionApps(void)
         SetDocumentCommands(path);
         SetCopyAppPaths(path);
     }
-    if (FindProgramOnFixedDrives(OcrAppName, path)) {
+    if (FindProgramOnFixedDrives(OcrProgramName, path)) {
         ConvertPathForm(path, 0);
-        SetExistingValue(HKEY_LOCAL_MACHINE, AppPathsKey OcrAppName, NULL, path);
+        SetExistingValue(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName, NULL, path);
     } else if (Is9xFamily()) {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrAppName);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName);
     } else {
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrAppName);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName);
     }
     SetExistingValue(HKEY_LOCAL_MACHINE, CopyAppSettingsKey, "Product", SiblingDriverName);
     return 1;

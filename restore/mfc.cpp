@@ -16,8 +16,6 @@ decltype(TableMfcClassKeys) TableMfcClassKeys = {
 #define MfcInterfaceB3 "Interface\\{2334D2B3-713E-11CF-8AE5-00AA00C00905}\\TypeLib"
 #define Win2000TypeLib "{831FDD16-0C5C-11D2-A9FC-0000F8754DA1}"
 #define Win9xTypeLib "{C1A8AF28-1257-101B-8FB0-0020AF039CA3}"
-#define HardwarePrintersKey "System\\CurrentControlSet\\Control\\Print\\Printers"
-#define RunOnceKey "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
 #define UninstallMarker "QuenmarUninstallRan"
 
 /* Writes one REG_SZ value whose length counts the terminating zero. */
@@ -102,7 +100,7 @@ int RestoreSharedSettings(void)
     HKEY key;
 
     if (Is9xFamily() &&
-        RegOpenKeyExA(HKEY_CURRENT_CONFIG, HardwarePrintersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegOpenKeyExA(HKEY_CURRENT_CONFIG, PrintersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Default");
         RegCloseKey(key);
     }

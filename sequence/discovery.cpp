@@ -6,16 +6,12 @@
 #include <shlwapi.h>
 #include "uninstall.h"
 
-#define MakerName "Quenmar"
-
 /* Driver-name prefixes of the product's model series. */
 decltype(TableSiblingPrefixes) TableSiblingPrefixes = {
 #include "SiblingPrefixes.inc"
 };
 
-static const char PrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
-static const char CurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-static const char OcrAppPathKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\sprint.exe";
+#define CurrentVersionKey "SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
 
 /* Reads a text value of at most size - 1 bytes and ends it with a NUL; 0 when
    the value is missing, not text, or longer. */
@@ -99,7 +95,7 @@ void SurveyPrinters(void)
             break;
         if (RegOpenKeyExA(printers, name, 0, KEY_QUERY_VALUE, &printer) != ERROR_SUCCESS)
             continue;
-        if (ReadTextValue(printer, "Printer Driver", driver, sizeof(driver)))
+        if (ReadTextValue(printer, PrinterDriverValue, driver, sizeof(driver)))
             sibling = NotePrinterDriver(driver);
         RegCloseKey(printer);
     }
@@ -206,7 +202,7 @@ int FindInstallDir(void)
         if (written < 0 || written >= (int)sizeof(DefaultInstallDir))
             DefaultInstallDir[0] = '\0';
     }
-    if (ReadMachineText(OcrAppPathKey, NULL, candidate, sizeof(candidate))
+    if (ReadMachineText(AppPathsKey OcrProgramName, NULL, candidate, sizeof(candidate))
         && CutToInstallFolder(candidate) && IsInstallDirCandidate(candidate, programFiles)) {
         memcpy(InstallDir, candidate, strlen(candidate) + 1);
         return 1;

@@ -8,7 +8,7 @@
 #include "harness.h"
 #include "plant_registry.h"
 
-static const char PrintersKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers";
+static const char QueuesKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers";
 
 struct QueueSpec {
     const char *name, *driver;

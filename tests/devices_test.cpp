@@ -28,7 +28,7 @@ protected:
     void SetUp() override { ResetProgramState("winxp"); }
     void Plant(bool withProductQueues = true)
     {
-        PlantQueues(planter, HKEY_LOCAL_MACHINE, PrintersKey, withProductQueues);
+        PlantQueues(planter, HKEY_LOCAL_MACHINE, QueuesKey, withProductQueues);
         PlantQueues(planter, HKEY_LOCAL_MACHINE, NtPrintersKey, withProductQueues);
         PlantInstances(planter, ScannerInstances);
         PlantInstances(planter, PrinterInstances);
@@ -44,7 +44,7 @@ TEST_F(NtDevices, RegistrationsRecordTheFirstQueueAndTakeOnlyScannerInstances)
     EXPECT_EQ(1, RemoveDeviceRegistrations());
 
     EXPECT_STREQ("Office MFP", ProductPrinterName);
-    ExpectQueues(HKEY_LOCAL_MACHINE, PrintersKey, false);
+    ExpectQueues(HKEY_LOCAL_MACHINE, QueuesKey, false);
     ExpectQueues(HKEY_LOCAL_MACHINE, NtPrintersKey, false);
     ExpectInstances(ScannerInstances, true);
     ExpectInstances(PrinterInstances, false);
@@ -61,7 +61,7 @@ TEST_F(NtDevices, ClassEntriesTakeScannerAndPrinterInstances)
 
     ExpectInstances(ScannerInstances, true);
     ExpectInstances(PrinterInstances, true);
-    ExpectQueues(HKEY_LOCAL_MACHINE, PrintersKey, false);
+    ExpectQueues(HKEY_LOCAL_MACHINE, QueuesKey, false);
     EXPECT_TRUE(traces.Contains(std::string("Deleted Key \nHKLM\\") + PrinterClass + "\\0050"));
     EXPECT_TRUE(traces.Contains(std::string("Deleted Key \nHKLM\\") + PrinterClass + "\\0053"));
     EXPECT_EQ(4u, traces.Messages().size());
@@ -74,7 +74,7 @@ TEST_F(NtDevices, PrinterQueuesGoFromBothTrees)
 
     EXPECT_EQ(1, RemovePrinterQueues());
 
-    ExpectQueues(HKEY_LOCAL_MACHINE, PrintersKey, true);
+    ExpectQueues(HKEY_LOCAL_MACHINE, QueuesKey, true);
     ExpectQueues(HKEY_LOCAL_MACHINE, NtPrintersKey, true);
     ExpectInstances(PrinterInstances, false);
     std::vector<std::string> expected = {
@@ -94,7 +94,7 @@ TEST_F(NtDevices, WithoutAProductQueueNothingIsRecordedOrDeleted)
     RemovePrinterQueues();
 
     EXPECT_STREQ("", ProductPrinterName);
-    ExpectQueues(HKEY_LOCAL_MACHINE, PrintersKey, true);
+    ExpectQueues(HKEY_LOCAL_MACHINE, QueuesKey, true);
     ExpectQueues(HKEY_LOCAL_MACHINE, NtPrintersKey, true);
     EXPECT_EQ(2u, traces.Messages().size()) << "only the scanner instances go";
 }
@@ -109,7 +109,7 @@ TEST_F(NtDevices, WithoutAFamilyNothingIsTouched)
     EXPECT_EQ(1, RemovePrinterQueues());
 
     EXPECT_STREQ("", ProductPrinterName);
-    ExpectQueues(HKEY_LOCAL_MACHINE, PrintersKey, false);
+    ExpectQueues(HKEY_LOCAL_MACHINE, QueuesKey, false);
     ExpectInstances(ScannerInstances, false);
     ExpectInstances(PrinterInstances, false);
     EXPECT_TRUE(traces.Messages().empty());

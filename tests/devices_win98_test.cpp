@@ -24,8 +24,8 @@ protected:
     void SetUp() override
     {
         ResetProgramState("win98");
-        PlantQueues(planter, HKEY_LOCAL_MACHINE, PrintersKey);
-        PlantQueues(planter, HKEY_CURRENT_CONFIG, PrintersKey);
+        PlantQueues(planter, HKEY_LOCAL_MACHINE, QueuesKey);
+        PlantQueues(planter, HKEY_CURRENT_CONFIG, QueuesKey);
         PlantInstances(planter, Instances);
     }
     Win9xKeyDeletion keysWithSubkeys;
@@ -39,12 +39,12 @@ protected:
         EXPECT_EQ(1, step());
 
         EXPECT_STREQ("Reception MFP", ProductPrinterName);
-        ExpectQueues(HKEY_LOCAL_MACHINE, PrintersKey, true);
-        ExpectQueues(HKEY_CURRENT_CONFIG, PrintersKey, true);
+        ExpectQueues(HKEY_LOCAL_MACHINE, QueuesKey, true);
+        ExpectQueues(HKEY_CURRENT_CONFIG, QueuesKey, true);
         ExpectInstances(Instances, true);
         for (const char *queue : {"Office MFP", "Reception MFP"}) {
-            EXPECT_TRUE(traces.Contains(std::string("Deleted Key \nHKLM\\") + PrintersKey + "\\" + queue));
-            EXPECT_TRUE(traces.Contains(std::string("Deleted Key \nHKCC\\") + PrintersKey + "\\" + queue));
+            EXPECT_TRUE(traces.Contains(std::string("Deleted Key \nHKLM\\") + QueuesKey + "\\" + queue));
+            EXPECT_TRUE(traces.Contains(std::string("Deleted Key \nHKCC\\") + QueuesKey + "\\" + queue));
         }
         EXPECT_TRUE(traces.Contains(std::string("Deleted Key \nHKLM\\") + RootPrinter + "\\0000"));
         EXPECT_EQ(7u, traces.Messages().size());
@@ -67,8 +67,8 @@ TEST_F(NineXDevices, PrinterQueuesSearchTheMachineTreeOnly)
 {
     EXPECT_EQ(1, RemovePrinterQueues());
 
-    ExpectQueues(HKEY_LOCAL_MACHINE, PrintersKey, true);
-    ExpectQueues(HKEY_CURRENT_CONFIG, PrintersKey, false);
+    ExpectQueues(HKEY_LOCAL_MACHINE, QueuesKey, true);
+    ExpectQueues(HKEY_CURRENT_CONFIG, QueuesKey, false);
     ExpectInstances(Instances, false);
     EXPECT_STREQ("", ProductPrinterName);
     EXPECT_EQ(2u, traces.Messages().size());
@@ -99,10 +99,10 @@ TEST_F(NineXDevices, QueueThatCannotBeDeletedEndsItsSearch)
     EXPECT_EQ(1, RemoveDeviceRegistrations());
 
     EXPECT_EQ(1, Refusals);
-    EXPECT_TRUE(PlantedKeyExists(HKEY_LOCAL_MACHINE, std::string(PrintersKey) + "\\Reception MFP"));
-    EXPECT_FALSE(PlantedKeyExists(HKEY_LOCAL_MACHINE, std::string(PrintersKey) + "\\Office MFP"));
-    EXPECT_FALSE(PlantedKeyExists(HKEY_CURRENT_CONFIG, std::string(PrintersKey) + "\\Reception MFP"));
+    EXPECT_TRUE(PlantedKeyExists(HKEY_LOCAL_MACHINE, std::string(QueuesKey) + "\\Reception MFP"));
+    EXPECT_FALSE(PlantedKeyExists(HKEY_LOCAL_MACHINE, std::string(QueuesKey) + "\\Office MFP"));
+    EXPECT_FALSE(PlantedKeyExists(HKEY_CURRENT_CONFIG, std::string(QueuesKey) + "\\Reception MFP"));
     EXPECT_STREQ("Reception MFP", ProductPrinterName);
-    EXPECT_FALSE(traces.Contains(std::string("Deleted Key \nHKLM\\") + PrintersKey + "\\Reception MFP"));
+    EXPECT_FALSE(traces.Contains(std::string("Deleted Key \nHKLM\\") + QueuesKey + "\\Reception MFP"));
     ExpectInstances(Instances, true);
 }

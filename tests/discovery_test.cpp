@@ -6,7 +6,7 @@
 #include <memory>
 #include "harness.h"
 
-static const char PrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+static const char QueuesKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
 static const char CurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 static const char AppPathKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\sprint.exe";
 
@@ -48,7 +48,7 @@ struct DiscoveryTest : ::testing::Test {
         ResetProgramState("winxp");
         dir.reset(new ScratchDir);
         savedFolder = CurrentFolder();
-        hadPrinters = RegKeyExists(HKEY_LOCAL_MACHINE, PrintersKey);
+        hadPrinters = RegKeyExists(HKEY_LOCAL_MACHINE, QueuesKey);
         ASSERT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, AppPathKey));
     }
     void TearDown() override
@@ -65,15 +65,15 @@ struct DiscoveryTest : ::testing::Test {
     void PlantPrinter(const std::string &queue, const std::string &driver)
     {
         queues.push_back(queue);
-        RegPut(HKEY_LOCAL_MACHINE, std::string(PrintersKey) + "\\" + queue, "Printer Driver", driver);
+        RegPut(HKEY_LOCAL_MACHINE, std::string(QueuesKey) + "\\" + queue, "Printer Driver", driver);
     }
     void RemovePrinters()
     {
         for (const std::string &queue : queues)
-            RegRemoveTree(HKEY_LOCAL_MACHINE, std::string(PrintersKey) + "\\" + queue);
+            RegRemoveTree(HKEY_LOCAL_MACHINE, std::string(QueuesKey) + "\\" + queue);
         queues.clear();
         if (!hadPrinters)
-            RegRemoveTree(HKEY_LOCAL_MACHINE, PrintersKey);
+            RegRemoveTree(HKEY_LOCAL_MACHINE, QueuesKey);
     }
     /* Creates a folder on another drive; its top folder goes after the test. */
     void PlantFolder(const std::string &folder)
@@ -128,9 +128,9 @@ TEST_F(PrinterSurvey, FlagsFollowTheDriversOfOtherPrinters)
 TEST_F(PrinterSurvey, UnreadableDriverNamesAddNothing)
 {
     queues.push_back("No Driver");
-    RegPut(HKEY_LOCAL_MACHINE, std::string(PrintersKey) + "\\No Driver", "Port", "USB001");
+    RegPut(HKEY_LOCAL_MACHINE, std::string(QueuesKey) + "\\No Driver", "Port", "USB001");
     PlantPrinter("Overlong", std::string(280, 'x') + "Quenmar T60");
-    RegPutDword(HKEY_LOCAL_MACHINE, std::string(PrintersKey) + "\\Overlong", "Attributes", 0);
+    RegPutDword(HKEY_LOCAL_MACHINE, std::string(QueuesKey) + "\\Overlong", "Attributes", 0);
 
     SurveyPrinters();
 

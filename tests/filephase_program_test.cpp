@@ -7,13 +7,13 @@
 
 namespace {
 
-const char RunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char RunOnceCommandsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 std::vector<std::string> RunOnceNames(HKEY root)
 {
     std::vector<std::string> names;
     HKEY key;
-    if (RegOpenKeyExA(root, RunOnceKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExA(root, RunOnceCommandsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
     char name[256];
     for (DWORD i = 0;; i++) {
         DWORD size = sizeof name;
@@ -39,7 +39,7 @@ struct ProgramRunGuard {
         HKEY roots[2] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
         for (int i = 0; i < 2; i++) {
             HKEY key;
-            if (RegOpenKeyExA(roots[i], RunOnceKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+            if (RegOpenKeyExA(roots[i], RunOnceCommandsKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
             for (const std::string &name : RunOnceNames(roots[i]))
                 if (std::find(runOnce[i].begin(), runOnce[i].end(), name) == runOnce[i].end())
                     RegDeleteValueA(key, name.c_str());

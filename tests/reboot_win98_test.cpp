@@ -4,14 +4,14 @@
 #include <map>
 #include "primitives_fixture.h"
 
-static const char RunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+static const char RunOnceCommandsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 /* Name and data of every value of the RunOnce key. */
 static std::map<std::string, std::string> RunOnceValues()
 {
     std::map<std::string, std::string> values;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return values;
     for (DWORD index = 0;; index++) {
         char name[256], data[1024];
@@ -61,12 +61,12 @@ struct Win9xDeletion : PrimitivesTest {
         for (const auto &value : RunOnceValues())
             if (!runOnce.count(value.first)) {
                 HKEY key;
-                ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_ALL_ACCESS, &key));
+                ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, 0, KEY_ALL_ACCESS, &key));
                 RegDeleteValueA(key, value.first.c_str());
                 RegCloseKey(key);
             }
         for (const auto &value : runOnce)
-            RegPut(HKEY_LOCAL_MACHINE, RunOnceKey, value.first.c_str(), value.second);
+            RegPut(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, value.first.c_str(), value.second);
         winInitBackup.reset();
         winInit.reset();
         PrimitivesTest::TearDown();
@@ -193,8 +193,8 @@ TEST_F(Win9xDeletion, FoldersThatStillHoldFilesGetRunOnceCommands)
 
     for (int i = 0; i < 3; i++)
         EXPECT_EQ("command /c rd " + ShortPathOf(Path(names[i])),
-                  RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, std::to_string(i + 1).c_str()));
-    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, RunOnceKey, "4")) << "four characters or fewer: left";
+                  RegGet(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, std::to_string(i + 1).c_str()));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, "4")) << "four characters or fewer: left";
     for (const char *name : names)
         EXPECT_TRUE(PathExists(Path(std::string(name) + "\\user.doc")));
     EXPECT_FALSE(PathExists(Path("Empty Folder")));
@@ -204,7 +204,7 @@ TEST_F(Win9xDeletion, FoldersThatStillHoldFilesGetRunOnceCommands)
 TEST_F(Win9xDeletion, RunOnceCommandOfAnotherProgramSurvives)
 {
     ASSERT_FALSE(runOnce.count("1") || runOnce.count("2"));
-    RegPut(HKEY_LOCAL_MACHINE, RunOnceKey, "1", "setup.exe /finish");
+    RegPut(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, "1", "setup.exe /finish");
     MakeDirs(Path("Program Group"));
     char path[256], missing[256];
     snprintf(path, sizeof path, "%s", Path("Program Group").c_str());
@@ -215,8 +215,8 @@ TEST_F(Win9xDeletion, RunOnceCommandOfAnotherProgramSurvives)
 
     EXPECT_EQ(Path("Missing Group"), missing);
     EXPECT_EQ(ShortPathOf(Path("Program Group")), path);
-    EXPECT_EQ("setup.exe /finish", RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, "1"));
-    EXPECT_EQ("command /c rd " + std::string(path), RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, "2"));
+    EXPECT_EQ("setup.exe /finish", RegGet(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, "1"));
+    EXPECT_EQ("command /c rd " + std::string(path), RegGet(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, "2"));
     EXPECT_EQ(2u, RunOnceSerial);
 }
 

@@ -571,7 +571,7 @@ static std::vector<std::string> ValueNames(HKEY root, const char *path)
     return names;
 }
 
-static const char RunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+static const char RunOnceCommandsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 /* Takes back the restart-time work a complete run of the real program leaves
  * (its own file scheduled for deletion, WININIT.INI lines, RunOnce commands)
@@ -580,8 +580,8 @@ struct RestartWorkGuard {
     std::string backup = ProgramPath() + ".keep";
     bool hadWininit = PathExists(WindowsDir() + "\\wininit.ini");
     std::string wininit = ReadTextFile(WindowsDir() + "\\wininit.ini");
-    std::vector<std::string> runOnce[2] = {ValueNames(HKEY_LOCAL_MACHINE, RunOnceKey),
-                                           ValueNames(HKEY_CURRENT_USER, RunOnceKey)};
+    std::vector<std::string> runOnce[2] = {ValueNames(HKEY_LOCAL_MACHINE, RunOnceCommandsKey),
+                                           ValueNames(HKEY_CURRENT_USER, RunOnceCommandsKey)};
 
     RestartWorkGuard()
     {
@@ -601,11 +601,11 @@ struct RestartWorkGuard {
             DeleteFileA((WindowsDir() + "\\wininit.ini").c_str());
         HKEY roots[2] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
         for (int i = 0; i < 2; i++) {
-            for (const std::string &name : ValueNames(roots[i], RunOnceKey)) {
+            for (const std::string &name : ValueNames(roots[i], RunOnceCommandsKey)) {
                 if (std::find(runOnce[i].begin(), runOnce[i].end(), name) != runOnce[i].end())
                     continue;
                 HKEY key;
-                if (RegOpenKeyExA(roots[i], RunOnceKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                if (RegOpenKeyExA(roots[i], RunOnceCommandsKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
                     RegDeleteValueA(key, name.c_str());
                     RegCloseKey(key);
                 }

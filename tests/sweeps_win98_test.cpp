@@ -4,14 +4,14 @@
 
 namespace {
 
-const char RunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char RunOnceCommandsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 /* The RunOnce commands written by the program, by their data. */
 std::vector<std::string> RunOnceCommands()
 {
     std::vector<std::string> commands;
     for (int serial = 1; serial < 50; serial++) {
-        std::string data = RegGet(HKEY_LOCAL_MACHINE, RunOnceKey, std::to_string(serial).c_str());
+        std::string data = RegGet(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, std::to_string(serial).c_str());
         if (!data.empty()) commands.push_back(data);
     }
     return commands;
@@ -25,7 +25,7 @@ void PlayRestartOf98()
 {
     std::vector<std::string> commands = RunOnceCommands();
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_ALL_ACCESS, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceCommandsKey, 0, KEY_ALL_ACCESS, &key));
     for (int serial = 1; serial < 50; serial++) RegDeleteValueA(key, std::to_string(serial).c_str());
     RegCloseKey(key);
     PlayRestart();

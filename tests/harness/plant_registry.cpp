@@ -401,7 +401,7 @@ static const char SharedDllsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersio
 static const char ProblemKeys[2][90] = {
     "System\\CurrentControlSet\\Control\\ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}",
     "System\\CurrentControlSet\\Control\\ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}"};
-static const char PrintersKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers";
+static const char QueuesKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers";
 static const char NtPrintersKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers";
 static const char ImageClassKey[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
 static const char PrinterClassKey[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E979-E325-11CE-BFC1-08002BE10318}";
@@ -591,13 +591,13 @@ void PlantedRegistry::AddDevices()
         queues.push_back({"Quenmar T62", "Quenmar T62"});
     for (const auto &queue : queues) {
         bool product = _stricmp(queue.second.c_str(), "Quenmar T58") == 0;
-        for (const char *tree : {PrintersKey, NtPrintersKey}) {
+        for (const char *tree : {QueuesKey, NtPrintersKey}) {
             std::string key = std::string(tree) + "\\" + queue.first;
-            Add(HKEY_LOCAL_MACHINE, key, !product ? "" : tree == PrintersKey ? "queue" : "NT-D");
+            Add(HKEY_LOCAL_MACHINE, key, !product ? "" : tree == QueuesKey ? "queue" : "NT-D");
             planter.Value(HKEY_LOCAL_MACHINE, key, "Printer Driver", queue.second);
             planter.Value(HKEY_LOCAL_MACHINE, key, "Port", "USB001");
         }
-        Add(HKEY_CURRENT_CONFIG, std::string(PrintersKey) + "\\" + queue.first, product ? "9x-1" : "");
+        Add(HKEY_CURRENT_CONFIG, std::string(QueuesKey) + "\\" + queue.first, product ? "9x-1" : "");
     }
     productQueues = {PlantedProductQueues[0], PlantedProductQueues[1], PlantedProductQueues[2]};
 
