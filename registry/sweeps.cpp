@@ -119,39 +119,58 @@ decltype(TableRegN12) TableRegN12 = {
 #define ProblemKeyA "System\\CurrentControlSet\\Control\\ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}"
 #define ProblemKeyB "System\\CurrentControlSet\\Control\\ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}"
 
-/* Trace formats: the first %s is the key path or value name, the second
-   (where present) the key path. */
-static const char HklmTrace[] = "Deleted Registry Entry\nHKLM\\%s";
-static const char HkcuTrace[] = "Deleted Registry Entry\nHKCU\\%s";
-static const char HkcrTrace[] = "Deleted Registry Entry\nHKCR\\%s";
-static const char HkccTrace[] = "Deleted Registry Entry\nHKCC\\%s";
-static const char RunTrace[] =
-    "Deleted Registry Value %s from \nHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-static const char SharedDllsTrace[] =
-    "Deleted Registry Value %s from HKLM\r\nSOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-static const char PrinterSettingsTrace[] = "Deleted Registry Value %s from HKCU\n%s";
-static const char InstalledFilesTrace[] =
-    "Deleted Value %s\n From HKLM\\System\\CurrentControlSet\\Control\\InstalledFiles";
-static const char Known16DllsTrace[] =
-    "Deleted Value %s\n From HKLM\\System\\CurrentControlSet\\Control\\SessionManager\\Known16DLLs";
-static const char IcmTrace[] = "Deleted Value %s\n From HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\ICM\\mntr";
-static const char OemNameTrace[] =
-    "Deleted Value %s\n From HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name";
-static const char ProblemTrace[] = "Deleted Value %s\r\n From HKLM\\%s";
+/* Traces of deleted values: the first %s is the value's name, the second the
+   path of its key. ListTrace serves the 9x lists of installed files, 16-bit
+   modules, colour profiles and OEM INF names. */
+#define RunTrace "Deleted Registry Value %s from \nHKLM\\%s"
+#define SharedDllsTrace "Deleted Registry Value %s from HKLM\r\n%s"
+#define PrinterSettingsTrace "Deleted Registry Value %s from HKCU\n%s"
+#define ListTrace "Deleted Value %s\n From HKLM\\%s"
+#define ProblemTrace "Deleted Value %s\r\n From HKLM\\%s"
 
-/* Deletes the keys that a table names below root, each with its subkeys,
-   and traces every deletion with the key's path. */
-static void DeleteKeysFromTable(HKEY root, const char *table, unsigned width, unsigned rows,
-                                const char *traceFormat)
+/* The short names of the roots, which the traces put in front of a key's path. */
+static const struct {
+    HKEY root;
+    const char *name;
+} RootNames[] = {
+    {HKEY_LOCAL_MACHINE, "HKLM"},
+    {HKEY_CURRENT_USER, "HKCU"},
+    {HKEY_CLASSES_ROOT, "HKCR"},
+    {HKEY_CURRENT_CONFIG, "HKCC"},
+};
+
+static const char *RootName(HKEY root)
+{
+    unsigned i;
+
+    for (i = 0; i < ARRAY_SIZE(RootNames); i++)
+        if (RootNames[i].root == root)
+            return RootNames[i].name;
+    return "";
+}
+
+/* Deletes the keys that a table names below root, each with its subkeys.
+   Each deletion is traced with the key's path by format, or, without one, as
+   "Deleted Registry Entry" with the root's short name in front of the path. */
+static void DeleteKeysTracedAs(HKEY root, const char *format, const char *table, unsigned width, unsigned rows)
 {
     char path[256];
     unsigned row;
 
     for (row = 0; row < rows; row++) {
         CopySubstring(path, table, row * width, width);
-        if (DeleteKeyWithSubkeys(root, path) == ERROR_SUCCESS)
-            TraceRegistryDeletion(traceFormat, path, NULL);
+        if (DeleteKeyWithSubkeys(root, path) != ERROR_SUCCESS)
+            continue;
+        if (format != NULL)
+            TraceRegistryDeletion(format, path, NULL);
+        else
+            TraceRegistryDeletion("Deleted Registry Entry\n%s\\%s", RootName(root), path);
     }
+}
+
+static void DeleteKeysFromTable(HKEY root, const char *table, unsigned width, unsigned rows)
+{
+    DeleteKeysTracedAs(root, NULL, table, width, rows);
 }
 
 /* Deletes the device enumeration keys that a table names below
@@ -202,8 +221,8 @@ static void DeleteValueFromKeys(HKEY root, const char *valueName, const char *tr
 /* Deletes from root\keyPath the values that a table names, each name joined
    to folder with "\" when a folder is given; nothing when the key does not
    open. A joined name that would not fit is skipped. */
-static void DeleteValuesFromTable(HKEY root, const char *keyPath, const char *folder, const char *table,
-                                  unsigned width, unsigned rows, const char *traceFormat)
+static void DeleteValuesFromTable(HKEY root, const char *keyPath, const char *folder, const char *traceFormat,
+                                  const char *table, unsigned width, unsigned rows)
 {
     char row[256], name[256];
     unsigned index;
@@ -226,21 +245,21 @@ int RemoveCommonRegistryEntries(void)
 {
     char windows[256], name[256];
 
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, TABLE_ARGS(TableRegC1), RunTrace);
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, RunTrace, TABLE_ARGS(TableRegC1));
     if (GetWindowsFolder(windows) && JoinPath(name, sizeof(name), windows, "unvise32.exe"))
         DeleteSingleValue(HKEY_LOCAL_MACHINE, SharedDllsKey, name, NULL);
     DeleteSingleValue(HKEY_CURRENT_USER, "Printers", "DeviceOld", NULL);
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegC4), HkcrTrace);
-    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC5), HklmTrace);
+        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegC4));
+    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC5));
     if (!SiblingModelPresent) {
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC6), HklmTrace);
-        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegC7), HkcuTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC6));
+        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegC7));
     }
     if (OtherMakerPrinterPresent)
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC8), HklmTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC8));
     else
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC9), HklmTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC9));
     return 1;
 }
 
@@ -252,31 +271,30 @@ int Remove9xRegistryEntries(void)
     if (IsNtFamily())
         return 0;
     if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, TABLE_ARGS(TableRegW1), RunTrace);
-    DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegW2), HkcrTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, RunTrace, TABLE_ARGS(TableRegW1));
+    DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegW2));
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegW3), HkcrTrace);
-    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW4), HklmTrace);
+        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegW3));
+    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW4));
     if (OtherMakerPrinterPresent)
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW5), HklmTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW5));
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW6), HklmTrace);
-    DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegW7), "Deleted Registry Key\n%s");
-    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE_ARGS(TableRegW8), HkccTrace);
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, TABLE_ARGS(TableRegW9), InstalledFilesTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW6));
+    DeleteKeysTracedAs(HKEY_CURRENT_USER, "Deleted Registry Key\n%s", TABLE_ARGS(TableRegW7));
+    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE_ARGS(TableRegW8));
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, ListTrace, TABLE_ARGS(TableRegW9));
     if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, TABLE_ARGS(TableRegW9Maker),
-                              InstalledFilesTrace);
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, TABLE_ARGS(TableRegW10), Known16DllsTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, ListTrace, TABLE_ARGS(TableRegW9Maker));
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, ListTrace, TABLE_ARGS(TableRegW10));
     if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, TABLE_ARGS(TableRegW10Maker), Known16DllsTrace);
-    DeleteSingleValue(HKEY_LOCAL_MACHINE, IcmKey, "qnmT58.icm", IcmTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, ListTrace, TABLE_ARGS(TableRegW10Maker));
+    DeleteSingleValue(HKEY_LOCAL_MACHINE, IcmKey, "qnmT58.icm", ListTrace);
     if (GetWindowsFolder(windows) && JoinPath(inf, sizeof(inf), windows, "inf"))
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, OemNameKey, inf, TABLE_ARGS(TableRegW12), OemNameTrace);
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyA, NULL, TABLE_ARGS(TableRegW13), ProblemTrace);
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyB, NULL, TABLE_ARGS(TableRegW13), ProblemTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, OemNameKey, inf, ListTrace, TABLE_ARGS(TableRegW12));
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyA, NULL, ProblemTrace, TABLE_ARGS(TableRegW13));
+    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyB, NULL, ProblemTrace, TABLE_ARGS(TableRegW13));
     if (IsWinMe)
-        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegW14), "Deleted Key %s\r\n From HKCU");
+        DeleteKeysTracedAs(HKEY_CURRENT_USER, "Deleted Key %s\r\n From HKCU", TABLE_ARGS(TableRegW14));
     RemoveProgramGroupFolders();
     DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\Image", DriverDescValue, ScannerDescription, 0);
     DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\PrintAMUSB", DriverDescValue, ProductDisplayName, 0);
@@ -294,29 +312,29 @@ int RemoveNtRegistryEntries(void)
     DeleteKeyTreesFromTable(TABLE_ARGS(TableRegN1));
     if (!OtherMakerPrinterPresent) {
         DeleteKeyTreesFromTable(TABLE_ARGS(TableRegN2));
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN3), HklmTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN3));
     }
-    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN4), HklmTrace);
-    DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegN5), HkcuTrace);
+    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN4));
+    DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegN5));
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegN6), HkcuTrace);
+        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegN6));
     if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, TABLE_ARGS(TableRegN7), RunTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, RunTrace, TABLE_ARGS(TableRegN7));
     if (ProductPrinterName[0] != '\0')
         DeleteValueFromKeys(HKEY_CURRENT_USER, ProductPrinterName, PrinterSettingsTrace, TABLE_ARGS(TableRegN8));
-    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE_ARGS(TableRegN9), HkccTrace);
+    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE_ARGS(TableRegN9));
     if (GetSystemFolder(system)) {
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, TABLE_ARGS(TableRegN10), SharedDllsTrace);
+        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, SharedDllsTrace, TABLE_ARGS(TableRegN10));
         if (!OtherMakerPrinterPresent)
-            DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, TABLE_ARGS(TableRegN10Maker),
-                                  SharedDllsTrace);
+            DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, SharedDllsTrace,
+                                  TABLE_ARGS(TableRegN10Maker));
     }
     if (IsWin2000) {
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN11), HklmTrace);
+        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN11));
         return 1;
     }
     if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegN12), HkcrTrace);
+        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegN12));
     return 1;
 }
 
