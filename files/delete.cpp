@@ -41,61 +41,48 @@ int TempRenameFallback(const char *path)
     return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
-/* Formats the trace of a deleted or scheduled file and hands it on. */
-static void TraceDeletedFile(const char *format, const char *path)
-{
-    int written = snprintf(TraceBuffer, sizeof(TraceBuffer), format, path);
-
-    if (written > 0 && written < (int)sizeof(TraceBuffer))
-        TraceRemoval(TraceBuffer);
-}
-
-/* NT family: deletes the item, or schedules it for the next restart. */
-static void DeleteNtItem(const char *path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (!RemoveDirectoryA(path))
-            TempRenameFallback(path);
-        return;
-    }
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(path)) {
-        if (GetLastError() == ERROR_FILE_NOT_FOUND)
-            return;
-        TempRenameFallback(path);
-    }
-    TraceDeletedFile("Deleted File\n%s", path);
-}
-
-/* 9x family: deletes the item by its short path, or schedules it through
-   WININIT.INI (files) or RunOnce (folders whose name is longer than four
-   characters). */
-static void Delete9xItem(char *path, const char *name)
+/* Removes one item by its full path, or schedules it for the next restart.
+   The 9x family works on the short path, which its restart-time mechanisms
+   need, and schedules files through WININIT.INI and folders whose name is
+   longer than four characters through RunOnce; the NT family moves a file in
+   use aside. Deleted and scheduled files are traced, folders are not. */
+static void DeleteItem(char *path, const char *name)
 {
     char shortPath[256];
+    char *item = path;
     DWORD attributes;
+    int written;
 
-    if (!GetShortPath(path, shortPath))
-        return;
-    attributes = GetFileAttributesA(shortPath);
+    if (Is9xFamily()) {
+        if (!GetShortPath(path, shortPath))
+            return;
+        item = shortPath;
+    }
+    attributes = GetFileAttributesA(item);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (!RemoveDirectoryA(shortPath) && strlen(name) > 4)
+        if (RemoveDirectoryA(item))
+            return;
+        if (IsNtFamily())
+            TempRenameFallback(path);
+        else if (strlen(name) > 4)
             RemoveDirOnReboot(path);
         return;
     }
-    SetFileAttributesA(shortPath, FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(shortPath)) {
+    SetFileAttributesA(item, FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(item)) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND)
             return;
-        DeleteOnReboot(shortPath, NULL);
+        if (IsNtFamily())
+            TempRenameFallback(item);
+        else
+            DeleteOnReboot(item, NULL);
     }
-    TraceDeletedFile("Deleted File\r\n%s", shortPath);
+    written = snprintf(TraceBuffer, sizeof(TraceBuffer), IsNtFamily() ? "Deleted File\n%s" : "Deleted File\r\n%s",
+                       item);
+    if (written > 0 && written < (int)sizeof(TraceBuffer))
+        TraceRemoval(TraceBuffer);
 }
 
 /* Removes folder\name (a file or a folder) now or at the next restart. A pair
@@ -110,10 +97,7 @@ int DeleteFileOrDefer(const char *folder, const char *name)
     written = snprintf(path, sizeof(path), "%s\\%s", folder, name);
     if (written < 0 || written >= (int)sizeof(path))
         return 1;
-    if (IsNtFamily())
-        DeleteNtItem(path);
-    else
-        Delete9xItem(path, name);
+    DeleteItem(path, name);
     return 1;
 }
 

@@ -5,9 +5,12 @@
 #include <string.h>
 #include "uninstall.h"
 
-#define RENAME_HEADER "[rename]\r\n"
-#define RENAME_HEADER_LENGTH 10
+#define RENAME_SECTION "[rename]"
+#define RENAME_SECTION_LENGTH ((DWORD)sizeof(RENAME_SECTION) - 1)
+#define RENAME_HEADER RENAME_SECTION "\r\n"
+#define RENAME_HEADER_LENGTH ((DWORD)sizeof(RENAME_HEADER) - 1)
 #define LINE_BREAK_LENGTH 2
+#define WININIT_NAME "\\WinInit.Ini"
 
 /* Finds the "[rename]" header (any letter case) at the start of a line and
    ended by "\r\n", a bare "\n" or the end of the text; *insertAt receives the
@@ -16,9 +19,9 @@ static int FindRenameSection(const char *text, DWORD size, DWORD *insertAt)
 {
     DWORD line = 0;
 
-    while (line + 8 <= size) {
-        if (_strnicmp(text + line, "[rename]", 8) == 0) {
-            DWORD end = line + 8;
+    while (line + RENAME_SECTION_LENGTH <= size) {
+        if (_strnicmp(text + line, RENAME_SECTION, RENAME_SECTION_LENGTH) == 0) {
+            DWORD end = line + RENAME_SECTION_LENGTH;
             if (end == size) {
                 *insertAt = end;
                 return 1;
@@ -121,7 +124,7 @@ int DeleteOnReboot(char *path, const char *target)
     folderLength = GetWindowsDirectoryA(iniPath, MAX_PATH);
     if (folderLength == 0 || folderLength >= MAX_PATH)
         return 0;
-    memcpy(iniPath + folderLength, "\\WinInit.Ini", sizeof("\\WinInit.Ini"));
+    memcpy(iniPath + folderLength, WININIT_NAME, sizeof(WININIT_NAME));
     file = CreateFileA(iniPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     if (file == INVALID_HANDLE_VALUE)

@@ -109,11 +109,11 @@ int JoinPath(char *buffer, size_t size, const char *folder, const char *name)
     return 1;
 }
 
-/* Puts the Windows folder into a buffer of 256 bytes; 0, with the buffer
-   empty, when it cannot be had within it. */
-int GetWindowsFolder(char *buffer)
+/* Puts a folder that Windows reports into a buffer of 256 bytes; 0, with the
+   buffer empty, when it cannot be had within it. */
+static int GetReportedFolder(UINT(WINAPI *report)(LPSTR, UINT), char *buffer)
 {
-    UINT length = GetWindowsDirectoryA(buffer, 255);
+    UINT length = report(buffer, 255);
 
     if (length == 0 || length >= 255) {
         buffer[0] = '\0';
@@ -122,17 +122,14 @@ int GetWindowsFolder(char *buffer)
     return 1;
 }
 
-/* Puts the system folder into a buffer of 256 bytes; 0, with the buffer
-   empty, when it cannot be had within it. */
+int GetWindowsFolder(char *buffer)
+{
+    return GetReportedFolder(GetWindowsDirectoryA, buffer);
+}
+
 int GetSystemFolder(char *buffer)
 {
-    UINT length = GetSystemDirectoryA(buffer, 255);
-
-    if (length == 0 || length >= 255) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    return 1;
+    return GetReportedFolder(GetSystemDirectoryA, buffer);
 }
 
 /* Removes one item of a folder now or at the next restart; nothing when the

@@ -57,12 +57,21 @@ void DeleteKeysByValue(const char *parentPath, const char *valueName, const char
     RegCloseKey(parent);
 }
 
-/* The 9x queues, printer-class instances and root-enumerated printers. */
-static void Remove9xDeviceKeys(void)
+/* What the first and the fourth step of the registry phase both remove: on
+   the 9x family the queues, printer-class instances and root-enumerated
+   printers, on the NT family the scanner instances. 0 on neither family. */
+static int RemoveFamilyDeviceKeys(void)
 {
-    DeleteKeysByValue(PrintersKey, PrinterDriverValue, ProductDisplayName, 1);
-    DeleteKeysByValue(Printer9xClassKey, DriverDescValue, ProductDisplayName, 0);
-    DeleteKeysByValue("Enum\\Root\\printer", "DeviceDesc", ProductDisplayName, 0);
+    if (Is9xFamily()) {
+        DeleteKeysByValue(PrintersKey, PrinterDriverValue, ProductDisplayName, 1);
+        DeleteKeysByValue(Printer9xClassKey, DriverDescValue, ProductDisplayName, 0);
+        DeleteKeysByValue("Enum\\Root\\printer", "DeviceDesc", ProductDisplayName, 0);
+    } else if (IsNtFamily()) {
+        DeleteKeysByValue(ImageClassKey, "FriendlyName", ScannerDescription, 0);
+    } else {
+        return 0;
+    }
+    return 1;
 }
 
 /* First step of the registry phase: on the 9x family the queues and device
@@ -72,14 +81,10 @@ int RemoveDeviceRegistrations(void)
 {
     HKEY printers;
 
-    if (Is9xFamily()) {
-        Remove9xDeviceKeys();
-        return 1;
-    }
-    if (!IsNtFamily())
+    if (!RemoveFamilyDeviceKeys())
         return 0;
-    DeleteKeysByValue(ImageClassKey, "FriendlyName", ScannerDescription, 0);
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PrintersKey, 0, KEY_ALL_ACCESS, &printers) != ERROR_SUCCESS)
+    if (!IsNtFamily()
+        || RegOpenKeyExA(HKEY_LOCAL_MACHINE, PrintersKey, 0, KEY_ALL_ACCESS, &printers) != ERROR_SUCCESS)
         return 1;
     if (FindKeyByValue(printers, PrinterDriverValue, ProductDisplayName))
         RecordPrinterName(MatchedKeyName);
@@ -91,14 +96,10 @@ int RemoveDeviceRegistrations(void)
    sweeps left. */
 int RemoveDeviceClassEntries(void)
 {
-    if (Is9xFamily()) {
-        Remove9xDeviceKeys();
-        return 1;
-    }
-    if (!IsNtFamily())
+    if (!RemoveFamilyDeviceKeys())
         return 0;
-    DeleteKeysByValue(ImageClassKey, "FriendlyName", ScannerDescription, 0);
-    DeleteKeysByValue(PrinterClassKey, DriverDescValue, ProductDisplayName, 0);
+    if (IsNtFamily())
+        DeleteKeysByValue(PrinterClassKey, DriverDescValue, ProductDisplayName, 0);
     return 1;
 }
 

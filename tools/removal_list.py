@@ -77,65 +77,66 @@ def reg(name):
     return table("registry/tables/Reg%s.tbl" % name)
 
 
-# One group per table or fixed item: (what it is, families, conditions,
-# where, the rows, what the program does with them).
+def add(groups, title, families, conditions, base, items, how="deleted, or at the restart when in use"):
+    """Adds one group per table or fixed item: what it is, the families and
+    conditions where it applies, where, the rows, and what the program does
+    with them (None for what the program writes, listed as points)."""
+    groups.append((title, families, conditions, base, items, how))
+
+
 def file_groups():
     """The groups of files and folders."""
     g = []
-
-    def add(title, families, conditions, base, items, how="deleted, or at the restart when in use"):
-        g.append((title, families, conditions, base, items, how))
-
-    add("TWAIN data source (C1)", ALL, ALWAYS, "<Windows>\\twain_32", rows("C1"))
-    add("the maker's TWAIN folder", ALL, ALWAYS, "<Windows>\\twain_32", ["Quenmar"], "removed when empty")
-    add("program group", NT, ALWAYS, "<All Users Programs>", ["Quenmar T58\\*.lnk", "Quenmar T58"],
+    add(g, "TWAIN data source (C1)", ALL, ALWAYS, "<Windows>\\twain_32", rows("C1"))
+    add(g, "the maker's TWAIN folder", ALL, ALWAYS, "<Windows>\\twain_32", ["Quenmar"], "removed when empty")
+    add(g, "program group", NT, ALWAYS, "<All Users Programs>", ["Quenmar T58\\*.lnk", "Quenmar T58"],
         "every shortcut deleted; the folder removed, or at the restart")
-    add("program group", NINE_X, ALWAYS, "<Programs>", ["Quenmar T58\\*.lnk", "Quenmar T58"],
+    add(g, "program group", NINE_X, ALWAYS, "<Programs>", ["Quenmar T58\\*.lnk", "Quenmar T58"],
         "every shortcut deleted; the folder removed, or at the restart")
-    add("colour profiles (C2)", NT, ALWAYS, "<System>\\spool\\drivers\\color", rows("C2"))
-    add("colour profiles (C2)", NINE_X, ALWAYS, "<System>\\color", rows("C2"))
-    add("the maker's status sounds (C3)", NT, NO_OTHER_MAKER, "<System>\\spool\\drivers\\w32x86\\3", rows("C3"))
-    add("the maker's status sounds (C3)", NINE_X, NO_OTHER_MAKER, "<System>", rows("C3"))
-    add("settings and setup files (C4)", ALL, ALWAYS, "<Windows>", rows("C4"))
-    add("the installed tree (C5)", ALL, ALWAYS, "<InstallDir>", rows("C5"))
-    add("image folders (C6)", ALL, ALWAYS, "<InstallDir>", rows("C6"), "removed when empty")
-    add("the installation folder", ALL, ALWAYS, "", ["<InstallDir>"], "removed, or at the restart")
-    add("removal and check programs (C7)", ALL, ALWAYS, "<DefaultInstallDir> and <InstallDir>", rows("C7"))
-    add("imaging library (C8)", ALL, NO_SIBLING, "<System>", rows("C8"))
-    add("driver support files (C9)", ALL, ALWAYS, "<System>", rows("C9"))
-    add("the maker's shared components (C10)", ALL, NO_OTHER_MAKER, "<System>", rows("C10"))
-    add("desktop shortcut", ALL, ALWAYS, "<Desktop>",
+    add(g, "colour profiles (C2)", NT, ALWAYS, "<System>\\spool\\drivers\\color", rows("C2"))
+    add(g, "colour profiles (C2)", NINE_X, ALWAYS, "<System>\\color", rows("C2"))
+    add(g, "the maker's status sounds (C3)", NT, NO_OTHER_MAKER, "<System>\\spool\\drivers\\w32x86\\3", rows("C3"))
+    add(g, "the maker's status sounds (C3)", NINE_X, NO_OTHER_MAKER, "<System>", rows("C3"))
+    add(g, "settings and setup files (C4)", ALL, ALWAYS, "<Windows>", rows("C4"))
+    add(g, "the installed tree (C5)", ALL, ALWAYS, "<InstallDir>", rows("C5"))
+    add(g, "image folders (C6)", ALL, ALWAYS, "<InstallDir>", rows("C6"), "removed when empty")
+    add(g, "the installation folder", ALL, ALWAYS, "", ["<InstallDir>"], "removed, or at the restart")
+    add(g, "removal and check programs (C7)", ALL, ALWAYS, "<DefaultInstallDir> and <InstallDir>", rows("C7"))
+    add(g, "imaging library (C8)", ALL, NO_SIBLING, "<System>", rows("C8"))
+    add(g, "driver support files (C9)", ALL, ALWAYS, "<System>", rows("C9"))
+    add(g, "the maker's shared components (C10)", ALL, NO_OTHER_MAKER, "<System>", rows("C10"))
+    add(g, "desktop shortcut", ALL, ALWAYS, "<Desktop>",
         ["Scan & Copy Control Program.lnk"],
         "deleted; on 2000 and XP looked for on the all-users desktop, then the user's, then in the "
         "profiles folder; on 98 and Me on the desktop and in the Windows folder's tree")
-    add("desktop shortcut", NINE_X, ALWAYS, "<Desktop>", rows("ProductShortcut"), "deleted, or at the restart")
-    add("the maker's folder", ALL, ALWAYS, "<ProgramFiles>", ["Quenmar"], "removed when empty")
-    add("the maker's status sounds (N1)", NT, NO_OTHER_MAKER, "<System>\\spool\\drivers\\w32x86\\3", rows("N1"))
-    add("removal program, OEM INF and scanner driver (N2)", NT, ALWAYS, "<Windows>", rows("N2"))
-    add("port monitor and print processor (N3)", NT, ALWAYS, "<System>", rows("N3"))
-    add("printer driver (N4)", NT, ALWAYS,
+    add(g, "desktop shortcut", NINE_X, ALWAYS, "<Desktop>", rows("ProductShortcut"), "deleted, or at the restart")
+    add(g, "the maker's folder", ALL, ALWAYS, "<ProgramFiles>", ["Quenmar"], "removed when empty")
+    add(g, "the maker's status sounds (N1)", NT, NO_OTHER_MAKER, "<System>\\spool\\drivers\\w32x86\\3", rows("N1"))
+    add(g, "removal program, OEM INF and scanner driver (N2)", NT, ALWAYS, "<Windows>", rows("N2"))
+    add(g, "port monitor and print processor (N3)", NT, ALWAYS, "<System>", rows("N3"))
+    add(g, "printer driver (N4)", NT, ALWAYS,
         "<System>\\spool\\drivers\\w32x86 and <System>\\spool\\drivers\\w32x86\\3", rows("N4"))
-    add("the maker's driver components (N5)", NT, NO_OTHER_MAKER,
+    add(g, "the maker's driver components (N5)", NT, NO_OTHER_MAKER,
         "<System>\\spool\\drivers\\w32x86 and <System>\\spool\\drivers\\w32x86\\3", rows("N5"))
-    add("the driver's own folder (N4, N5)", ["XP"], ALWAYS,
+    add(g, "the driver's own folder (N4, N5)", ["XP"], ALWAYS,
         "<System>\\spool\\drivers\\w32x86\\quenmarquenmar_t5828e0",
         rows("N4") + rows("N5") + ["qnmstat.ini", "(the folder itself)"], "deleted, or at the restart")
-    add("monitor removal programs (N6)", NT, ALWAYS, "<DefaultInstallDir>", rows("N6"))
-    add("monitor installer and check program (N7)", NT, ALWAYS, "<InstallDir>", rows("N7"))
-    add("check program (N8)", ["XP"], ALWAYS, "<InstallDir>", rows("N8"))
-    add("the default installation folder", NT, ALWAYS, "", ["<DefaultInstallDir>"], "removed, or at the restart")
-    add("OEM copies of the printer INF", NT, ALWAYS, "<Windows>\\inf",
+    add(g, "monitor removal programs (N6)", NT, ALWAYS, "<DefaultInstallDir>", rows("N6"))
+    add(g, "monitor installer and check program (N7)", NT, ALWAYS, "<InstallDir>", rows("N7"))
+    add(g, "check program (N8)", ["XP"], ALWAYS, "<InstallDir>", rows("N8"))
+    add(g, "the default installation folder", NT, ALWAYS, "", ["<DefaultInstallDir>"], "removed, or at the restart")
+    add(g, "OEM copies of the printer INF", NT, ALWAYS, "<Windows>\\inf",
         ["oem*.inf of class Printer whose [Strings] name \"Quenmar T58\" (not QMTR.INF)", "their .PNF twins"],
         "deleted")
-    add("colour profile (S1)", NINE_X, ALWAYS, "<Windows>\\color", rows("S1"))
-    add("INF files and scanner driver (S2)", NINE_X, ALWAYS, "<Windows>", rows("S2"))
-    add("USB printing driver of the series (S3)", NINE_X, NO_SIBLING, "<Windows>", rows("S3"))
-    add("printer driver (S4)", NINE_X, ALWAYS, "<System>", rows("S4"))
-    add("the maker's shared components (S5)", NINE_X, NO_OTHER_MAKER, "<System>", rows("S5"))
-    add("monitor removal program (S6)", NINE_X, ALWAYS, "<DefaultInstallDir>", rows("S6") + ["(the folder itself)"])
-    add("the TWAIN folder", NINE_X, ALWAYS, "<Windows>", ["twain_32"], "removed when empty, or at the restart")
-    add("monitor installer and check program (S7)", NINE_X, ALWAYS, "<InstallDir>", rows("S7"))
-    add("program groups of every profile", NINE_X, ALWAYS, "<Windows> and every folder below it",
+    add(g, "colour profile (S1)", NINE_X, ALWAYS, "<Windows>\\color", rows("S1"))
+    add(g, "INF files and scanner driver (S2)", NINE_X, ALWAYS, "<Windows>", rows("S2"))
+    add(g, "USB printing driver of the series (S3)", NINE_X, NO_SIBLING, "<Windows>", rows("S3"))
+    add(g, "printer driver (S4)", NINE_X, ALWAYS, "<System>", rows("S4"))
+    add(g, "the maker's shared components (S5)", NINE_X, NO_OTHER_MAKER, "<System>", rows("S5"))
+    add(g, "monitor removal program (S6)", NINE_X, ALWAYS, "<DefaultInstallDir>", rows("S6") + ["(the folder itself)"])
+    add(g, "the TWAIN folder", NINE_X, ALWAYS, "<Windows>", ["twain_32"], "removed when empty, or at the restart")
+    add(g, "monitor installer and check program (S7)", NINE_X, ALWAYS, "<InstallDir>", rows("S7"))
+    add(g, "program groups of every profile", NINE_X, ALWAYS, "<Windows> and every folder below it",
         ["...\\Quenmar T58\\*.lnk", "...\\Quenmar T58"], "every shortcut deleted; each folder removed, or at the restart")
     return g
 
@@ -143,95 +144,91 @@ def file_groups():
 def registry_groups():
     """The groups of registry keys and values."""
     g = []
-
-    def add(title, families, conditions, base, items, how):
-        g.append((title, families, conditions, base, items, how))
-
     run = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
     shared = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
-    add("Run values (C1)", ALL, ALWAYS, run, reg("C1"), "value deleted")
-    add("shared-library count (C2)", ALL, ALWAYS, shared, ["<Windows>\\unvise32.exe"], "value deleted")
-    add("old default printer (C3)", ALL, ALWAYS, "HKCU\\Printers", ["DeviceOld"], "value deleted")
-    add("copy application's classes (C4)", ALL, NO_SIBLING, "HKCR", reg("C4"), "key deleted with its subkeys")
-    add("uninstall entry, print monitors, printer and scan engine (C5)", ALL, ALWAYS, "HKLM", reg("C5"),
+    add(g, "Run values (C1)", ALL, ALWAYS, run, reg("C1"), "value deleted")
+    add(g, "shared-library count (C2)", ALL, ALWAYS, shared, ["<Windows>\\unvise32.exe"], "value deleted")
+    add(g, "old default printer (C3)", ALL, ALWAYS, "HKCU\\Printers", ["DeviceOld"], "value deleted")
+    add(g, "copy application's classes (C4)", ALL, NO_SIBLING, "HKCR", reg("C4"), "key deleted with its subkeys")
+    add(g, "uninstall entry, print monitors, printer and scan engine (C5)", ALL, ALWAYS, "HKLM", reg("C5"),
         "key deleted with its subkeys")
-    add("OCR package, scan engine, document type and App Paths (C6)", ALL, NO_SIBLING, "HKLM", reg("C6"),
+    add(g, "OCR package, scan engine, document type and App Paths (C6)", ALL, NO_SIBLING, "HKLM", reg("C6"),
         "key deleted with its subkeys")
-    add("per-user keys of the scan and OCR applications (C7)", ALL, NO_SIBLING, "HKCU", reg("C7"),
+    add(g, "per-user keys of the scan and OCR applications (C7)", ALL, NO_SIBLING, "HKCU", reg("C7"),
         "key deleted with its subkeys")
-    add("three subkeys of the maker's key (C8)", ALL, OTHER_MAKER, "HKLM", reg("C8"), "key deleted with its subkeys")
-    add("the maker's key (C9)", ALL, NO_OTHER_MAKER, "HKLM", reg("C9"), "key deleted with its subkeys")
-    add("Run values of the maker's programs (W1)", NINE_X, NO_OTHER_MAKER, run, reg("W1"), "value deleted")
-    add("printer shell extension (W2)", NINE_X, ALWAYS, "HKCR", reg("W2"), "key deleted with its subkeys")
-    add("copy application's entries (W3)", NINE_X, NO_SIBLING, "HKCR", reg("W3"), "key deleted with its subkeys")
-    add("devices, services, monitors, port, driver (W4)", NINE_X, ALWAYS, "HKLM", reg("W4"),
+    add(g, "three subkeys of the maker's key (C8)", ALL, OTHER_MAKER, "HKLM", reg("C8"), "key deleted with its subkeys")
+    add(g, "the maker's key (C9)", ALL, NO_OTHER_MAKER, "HKLM", reg("C9"), "key deleted with its subkeys")
+    add(g, "Run values of the maker's programs (W1)", NINE_X, NO_OTHER_MAKER, run, reg("W1"), "value deleted")
+    add(g, "printer shell extension (W2)", NINE_X, ALWAYS, "HKCR", reg("W2"), "key deleted with its subkeys")
+    add(g, "copy application's entries (W3)", NINE_X, NO_SIBLING, "HKCR", reg("W3"), "key deleted with its subkeys")
+    add(g, "devices, services, monitors, port, driver (W4)", NINE_X, ALWAYS, "HKLM", reg("W4"),
         "key deleted with its subkeys")
-    add("the maker's network printer monitor (W5)", NINE_X, OTHER_MAKER, "HKLM", reg("W5"),
+    add(g, "the maker's network printer monitor (W5)", NINE_X, OTHER_MAKER, "HKLM", reg("W5"),
         "key deleted with its subkeys")
-    add("copy application's entries (W6)", NINE_X, NO_SIBLING, "HKLM", reg("W6"), "key deleted with its subkeys")
-    add("Start-menu order (W7)", NINE_X, ALWAYS, "HKCU", reg("W7"), "key deleted with its subkeys")
-    add("hardware-profile printer (W8)", NINE_X, ALWAYS, "HKCC", reg("W8"), "key deleted with its subkeys")
+    add(g, "copy application's entries (W6)", NINE_X, NO_SIBLING, "HKLM", reg("W6"), "key deleted with its subkeys")
+    add(g, "Start-menu order (W7)", NINE_X, ALWAYS, "HKCU", reg("W7"), "key deleted with its subkeys")
+    add(g, "hardware-profile printer (W8)", NINE_X, ALWAYS, "HKCC", reg("W8"), "key deleted with its subkeys")
     installed = "HKLM\\System\\CurrentControlSet\\Control\\InstalledFiles"
-    add("installed-file list (W9)", NINE_X, ALWAYS, installed, reg("W9"), "value deleted")
-    add("installed-file list, the maker's files (W9)", NINE_X, NO_OTHER_MAKER, installed, reg("W9Maker"),
+    add(g, "installed-file list (W9)", NINE_X, ALWAYS, installed, reg("W9"), "value deleted")
+    add(g, "installed-file list, the maker's files (W9)", NINE_X, NO_OTHER_MAKER, installed, reg("W9Maker"),
         "value deleted")
     known = "HKLM\\System\\CurrentControlSet\\Control\\SessionManager\\Known16DLLs"
-    add("16-bit module list (W10)", NINE_X, ALWAYS, known, reg("W10"), "value deleted")
-    add("16-bit module list, the maker's files (W10)", NINE_X, NO_OTHER_MAKER, known, reg("W10Maker"),
+    add(g, "16-bit module list (W10)", NINE_X, ALWAYS, known, reg("W10"), "value deleted")
+    add(g, "16-bit module list, the maker's files (W10)", NINE_X, NO_OTHER_MAKER, known, reg("W10Maker"),
         "value deleted")
-    add("colour profile (W11)", NINE_X, ALWAYS, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\ICM\\mntr",
+    add(g, "colour profile (W11)", NINE_X, ALWAYS, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\ICM\\mntr",
         ["qnmT58.icm"], "value deleted")
-    add("OEM INF names (W12)", NINE_X, ALWAYS,
+    add(g, "OEM INF names (W12)", NINE_X, ALWAYS,
         "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name",
         ["<Windows>\\inf\\" + r for r in reg("W12")], "value deleted")
     for guid in ("{9B4E7760-3196-11CF-97EA-00AA0034319D}", "{CF2524C0-29AE-11CF-97EA-00AA0034319D}"):
-        add("device problem list (W13)", NINE_X, ALWAYS, "HKLM\\System\\CurrentControlSet\\Control\\ASD\\Prob\\" + guid,
+        add(g, "device problem list (W13)", NINE_X, ALWAYS, "HKLM\\System\\CurrentControlSet\\Control\\ASD\\Prob\\" + guid,
             reg("W13"), "value deleted")
-    add("Start-menu order (W14)", ["Me"], ALWAYS, "HKCU", reg("W14"), "key deleted with its subkeys")
-    add("Start-menu order of every profile", NINE_X, ALWAYS, "HKU\\<each profile>", rows("MenuOrderKey"),
+    add(g, "Start-menu order (W14)", ["Me"], ALWAYS, "HKCU", reg("W14"), "key deleted with its subkeys")
+    add(g, "Start-menu order of every profile", NINE_X, ALWAYS, "HKU\\<each profile>", rows("MenuOrderKey"),
         "key deleted with its subkeys")
-    add("vendors' keys of every profile", NINE_X, NO_SIBLING, "HKU\\<each profile>", rows("VendorKeys"),
+    add(g, "vendors' keys of every profile", NINE_X, NO_SIBLING, "HKU\\<each profile>", rows("VendorKeys"),
         "key deleted with its subkeys")
-    add("device-class instances (W16)", NINE_X, ALWAYS, "HKLM\\System\\CurrentControlSet\\Services\\Class",
+    add(g, "device-class instances (W16)", NINE_X, ALWAYS, "HKLM\\System\\CurrentControlSet\\Services\\Class",
         ["Image\\<nnnn> whose DriverDesc is \"Quenmar T58 MFP Scanner\"",
          "PrintAMUSB\\<nnnn> whose DriverDesc is \"Quenmar T58\"",
          "Printer\\<nnnn> whose DriverDesc is \"Quenmar T58\""], "every match deleted")
-    add("printer queues and devices", NINE_X, ALWAYS, "HKLM",
+    add(g, "printer queues and devices", NINE_X, ALWAYS, "HKLM",
         ["System\\CurrentControlSet\\Control\\Print\\Printers\\<queue> whose Printer Driver is \"Quenmar T58\"",
          "HKCC\\System\\CurrentControlSet\\Control\\Print\\Printers\\<queue> of each such queue",
          "System\\CurrentControlSet\\Services\\Class\\Printer\\<nnnn> whose DriverDesc is \"Quenmar T58\"",
          "Enum\\Root\\printer\\<nnnn> whose DeviceDesc is \"Quenmar T58\""], "every match deleted")
-    add("default printer of the hardware profile", NINE_X, ALWAYS,
+    add(g, "default printer of the hardware profile", NINE_X, ALWAYS,
         "HKCC\\System\\CurrentControlSet\\Control\\Print\\Printers", ["Default"], "value deleted")
-    add("USB device keys (N1)", NT, ALWAYS, "HKLM", reg("N1"),
+    add(g, "USB device keys (N1)", NT, ALWAYS, "HKLM", reg("N1"),
         "key deleted with its subkeys, access lists replaced first")
-    add("status service device key (N2)", NT, NO_OTHER_MAKER, "HKLM", reg("N2"),
+    add(g, "status service device key (N2)", NT, NO_OTHER_MAKER, "HKLM", reg("N2"),
         "key deleted with its subkeys, access lists replaced first")
-    add("status service and network port monitor (N3)", NT, NO_OTHER_MAKER, "HKLM", reg("N3"),
+    add(g, "status service and network port monitor (N3)", NT, NO_OTHER_MAKER, "HKLM", reg("N3"),
         "key deleted with its subkeys")
-    add("ports, printer, scanner service, print processor, drivers (N4)", NT, ALWAYS, "HKLM", reg("N4"),
+    add(g, "ports, printer, scanner service, print processor, drivers (N4)", NT, ALWAYS, "HKLM", reg("N4"),
         "key deleted with its subkeys")
-    add("Start-menu order (N5)", NT, ALWAYS, "HKCU", reg("N5"), "key deleted with its subkeys")
-    add("scan application's key (N6)", NT, NO_SIBLING, "HKCU", reg("N6"), "key deleted with its subkeys")
-    add("Run value of the maker's tray monitor (N7)", NT, NO_OTHER_MAKER, run, reg("N7"), "value deleted")
-    add("per-user printer settings (N8)", NT, ALWAYS, "HKCU",
+    add(g, "Start-menu order (N5)", NT, ALWAYS, "HKCU", reg("N5"), "key deleted with its subkeys")
+    add(g, "scan application's key (N6)", NT, NO_SIBLING, "HKCU", reg("N6"), "key deleted with its subkeys")
+    add(g, "Run value of the maker's tray monitor (N7)", NT, NO_OTHER_MAKER, run, reg("N7"), "value deleted")
+    add(g, "per-user printer settings (N8)", NT, ALWAYS, "HKCU",
         [r + " value <queue>" for r in reg("N8")],
         "value deleted, for the first queue whose Printer Driver is \"Quenmar T58\"")
-    add("hardware-profile printer (N9)", NT, ALWAYS, "HKCC", reg("N9"), "key deleted with its subkeys")
-    add("shared-library counts (N10)", NT, ALWAYS, shared, ["<System>\\" + r for r in reg("N10")], "value deleted")
-    add("shared-library counts, the maker's files (N10)", NT, NO_OTHER_MAKER, shared,
+    add(g, "hardware-profile printer (N9)", NT, ALWAYS, "HKCC", reg("N9"), "key deleted with its subkeys")
+    add(g, "shared-library counts (N10)", NT, ALWAYS, shared, ["<System>\\" + r for r in reg("N10")], "value deleted")
+    add(g, "shared-library counts, the maker's files (N10)", NT, NO_OTHER_MAKER, shared,
         ["<System>\\" + r for r in reg("N10Maker")], "value deleted")
-    add("Version-2 driver (N11)", ["2000"], ALWAYS, "HKLM", reg("N11"), "key deleted with its subkeys")
-    add("interface registrations (N12)", ["XP"], NO_SIBLING, "HKCR", reg("N12"), "key deleted with its subkeys")
-    add("scanner and printer device-class instances", NT, ALWAYS,
+    add(g, "Version-2 driver (N11)", ["2000"], ALWAYS, "HKLM", reg("N11"), "key deleted with its subkeys")
+    add(g, "interface registrations (N12)", ["XP"], NO_SIBLING, "HKCR", reg("N12"), "key deleted with its subkeys")
+    add(g, "scanner and printer device-class instances", NT, ALWAYS,
         "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class",
         ["{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\<nnnn> whose FriendlyName is \"Quenmar T58 MFP Scanner\"",
          "{4D36E979-E325-11CE-BFC1-08002BE10318}\\<nnnn> whose DriverDesc is \"Quenmar T58\""],
         "every match deleted with its subkeys")
-    add("printer queues", NT, ALWAYS, "HKLM",
+    add(g, "printer queues", NT, ALWAYS, "HKLM",
         [r + "\\<queue> whose Printer Driver is \"Quenmar T58\"" for r in table("registry/tables/PrinterTrees.tbl")],
         "every match deleted with its subkeys")
-    add("printer entries of the profile (WIN.INI)", ALL, ALWAYS,
+    add(g, "printer entries of the profile (WIN.INI)", ALL, ALWAYS,
         "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion",
         ["Devices value <queue>", "PrinterPorts value <queue>", "Windows value Device (the default printer, "
          "whichever it is)"],
@@ -240,11 +237,13 @@ def registry_groups():
 
 
 def writes():
-    """What the run writes, schedules and starts: (what, families, conditions, items)."""
+    """What the run writes, schedules and starts, as groups without a place
+    or an operation of their own."""
     mfc = table("restore/tables/MfcClassKeys.tbl")
     b1 = "HKCR\\Interface\\{2334D2B1-713E-11CF-8AE5-00AA00C00905}\\TypeLib"
     b3 = "HKCR\\Interface\\{2334D2B3-713E-11CF-8AE5-00AA00C00905}\\TypeLib"
-    return [
+    g = []
+    for title, families, conditions, items in [
         ("shared MFC runtime classes", NT, ALWAYS,
          ["HKCR\\%s (default) = <System>\\MFC42u.DLL" % k for k in mfc]),
         ("shared MFC runtime classes", NINE_X, ALWAYS,
@@ -278,7 +277,9 @@ def writes():
         ("programs started", NT, NO_OTHER_MAKER, ["QnmBceS.exe -u (the status service's program, hidden; half a "
                                                   "second given)"]),
         ("print spooler", NT, ALWAYS, ["stopped before the removal and started again after it"]),
-    ]
+    ]:
+        add(g, title, families, conditions, None, items, None)
+    return g
 
 
 def applies(families, conditions):
@@ -329,28 +330,25 @@ def render():
     w("")
     w("Entries found by their content (queues, device-class instances, OEM INF copies, shortcuts searched in "
       "folder trees) count once each.")
-    for heading, groups in (("Files and folders", files), ("Registry keys and values", registry)):
+    for heading, groups in (("Files and folders", files), ("Registry keys and values", registry),
+                            ("What the program writes, schedules and starts", written)):
         w("")
         w("## " + heading)
         for title, families, conditions, base, items, how in groups:
             w("")
             w("### %s" % title)
             w("")
+            if how is None:
+                w(applies(families, conditions) + ".")
+                w("")
+                out.extend("- " + item for item in items)
+                continue
             w("%s. In `%s`: %s." % (applies(families, conditions), base, how) if base else
               "%s: %s." % (applies(families, conditions), how))
             w("")
             w("```")
             out.extend(items)
             w("```")
-    w("")
-    w("## What the program writes, schedules and starts")
-    for title, families, conditions, items in written:
-        w("")
-        w("### %s" % title)
-        w("")
-        w(applies(families, conditions) + ".")
-        w("")
-        out.extend("- " + item for item in items)
     return "\n".join(out) + "\n"
 
 
