@@ -5,6 +5,7 @@
 #define QUENMAR_UNINSTALL_H
 
 #include <windows.h>
+#include <stdio.h>
 
 /* Names of the product, its maker and the places that several parts of the
    removal read or change. Registry key paths are relative to their root. */
@@ -90,7 +91,9 @@ int ShowSystemError(DWORD errorCode);
 /* files/delete.cpp */
 int DeleteFileOrDefer(const char *folder, const char *name);
 int TempRenameFallback(const char *path);
+int ScheduleNtDeletion(const char *path);
 int TraceRemoval(const char *message);
+void TraceFailure(DWORD error, const char *format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
 void CopySubstring(char *dst, const char *src, unsigned start, unsigned count);
 int GetShortPath(const char *path, char *shortPath);
 

@@ -1,5 +1,7 @@
 /* Deletion of single files and folders, with the restart-time fallback for
-   items in use, the removal trace and the row fetch of the name tables. */
+   items in use, the traces of what was removed and of what failed, and the
+   row fetch of the name tables. */
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 #include "uninstall.h"
@@ -22,6 +24,16 @@ static int BuildTemporaryName(char *buffer)
     return written > 0 && written < MAX_PATH;
 }
 
+/* NT family: lists the item in the pending renames, for deletion at the next
+   start; 0, traced, when that is refused. */
+int ScheduleNtDeletion(const char *path)
+{
+    if (MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
+        return 1;
+    TraceFailure(GetLastError(), "Cannot schedule %s", path);
+    return 0;
+}
+
 /* Moves a file that cannot be deleted out of its folder into the temporary
    folder and schedules the moved file for deletion at the next restart. A
    file that cannot be moved (opened without delete sharing) and every folder
@@ -35,10 +47,12 @@ int TempRenameFallback(const char *path)
 
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return 0;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && BuildTemporaryName(temporaryName)
-        && MoveFileExA(path, temporaryName, MOVEFILE_WRITE_THROUGH))
-        return MoveFileExA(temporaryName, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
-    return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && BuildTemporaryName(temporaryName)) {
+        if (MoveFileExA(path, temporaryName, MOVEFILE_WRITE_THROUGH))
+            return ScheduleNtDeletion(temporaryName);
+        TraceFailure(GetLastError(), "Cannot move aside %s", path);
+    }
+    return ScheduleNtDeletion(path);
 }
 
 /* Removes one item by its full path, or schedules it for the next restart.
@@ -50,7 +64,7 @@ static void DeleteItem(char *path, const char *name)
 {
     char shortPath[256];
     char *item = path;
-    DWORD attributes;
+    DWORD attributes, error;
     int written;
 
     if (Is9xFamily()) {
@@ -72,8 +86,10 @@ static void DeleteItem(char *path, const char *name)
     }
     SetFileAttributesA(item, FILE_ATTRIBUTE_NORMAL);
     if (!DeleteFileA(item)) {
-        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+        error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND)
             return;
+        TraceFailure(error, "Cannot delete %s", item);
         if (IsNtFamily())
             TempRenameFallback(item);
         else
@@ -116,6 +132,28 @@ int TraceRemoval(const char *message)
 {
     OutputDebugStringA(message);
     return 1;
+}
+
+/* Hands a debugger a short line on a deletion, a move aside or a scheduling
+   that failed: the formatted text and ": error <code>". A name that is not
+   there (2, 3) is the normal case of a row that was never installed and is
+   not reported; a line too long for its buffer is dropped whole. */
+void TraceFailure(DWORD error, const char *format, ...)
+{
+    char line[sizeof(TraceBuffer)];
+    va_list arguments;
+    int written, tail;
+
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return;
+    va_start(arguments, format);
+    written = vsnprintf(line, sizeof(line), format, arguments);
+    va_end(arguments);
+    if (written < 0 || written >= (int)sizeof(line))
+        return;
+    tail = snprintf(line + written, sizeof(line) - written, ": error %lu", error);
+    if (tail > 0 && tail < (int)sizeof(line) - written)
+        OutputDebugStringA(line);
 }
 
 /* Copies count characters of src from position start (also past a NUL) and

@@ -2,7 +2,6 @@
    the product's printer INF in its INF folder, under names of its own, are
    found through the Setup API and deleted with their precompiled twins. */
 #include "uninstall.h"
-#include <stdio.h>
 #include <string.h>
 #include <setupapi.h>
 
@@ -168,6 +167,15 @@ int IsProductPrinterInf(const char *name, const char *folder)
     return match;
 }
 
+/* Deletes an INF file or its twin at once, read-only or not; one that
+   cannot be deleted is traced and stays. */
+static void DeleteInfFile(const char *path)
+{
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(path))
+        TraceFailure(GetLastError(), "Cannot delete %s", path);
+}
+
 /* Deletes the precompiled twin of the INF at path (a buffer of MAX_PATH
    bytes, rewritten in place): the same name with the extension ".PNF". A
    file name without an extension has no twin. Always nonzero. */
@@ -181,8 +189,7 @@ int DeletePnfTwin(char *path)
     if (dot == NULL || (size_t)(dot - path) + sizeof(".PNF") > MAX_PATH)
         return 1;
     memcpy(dot, ".PNF", sizeof(".PNF"));
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path);
+    DeleteInfFile(path);
     return 1;
 }
 
@@ -208,8 +215,7 @@ int CleanOemInfFiles(void)
             continue;
         memcpy(name, entry, length + 1);
         if (IsProductPrinterInf(name, infFolder) && JoinPath(path, sizeof(path), infFolder, name)) {
-            SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(path);
+            DeleteInfFile(path);
             DeletePnfTwin(path);
         }
     }

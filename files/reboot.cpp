@@ -72,12 +72,14 @@ static DWORD InsertRenameLine(char *text, DWORD size, const char *line, DWORD le
 
 /* Adds the line to the open WININIT.INI through a file mapping that grows the
    file, then cuts the file to the size of its new text (or back to its old
-   size when the mapping failed). 1 when the line was written. */
+   size when the mapping failed). 1 when the line was written; otherwise the
+   thread's last error is that of the step that failed. */
 static int AddLineToWinInit(HANDLE file, const char *line, DWORD length)
 {
     DWORD high = 0;
     DWORD size = GetFileSize(file, &high);
     DWORD finalSize = size;
+    DWORD error = ERROR_SUCCESS;
     HANDLE mapping;
     char *view;
 
@@ -86,9 +88,13 @@ static int AddLineToWinInit(HANDLE file, const char *line, DWORD length)
         return 0;
     mapping = CreateFileMappingA(file, NULL, PAGE_READWRITE, 0,
                                  size + LINE_BREAK_LENGTH + RENAME_HEADER_LENGTH + length, NULL);
-    if (mapping != NULL) {
+    if (mapping == NULL) {
+        error = GetLastError();
+    } else {
         view = (char *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
-        if (view != NULL) {
+        if (view == NULL) {
+            error = GetLastError();
+        } else {
             finalSize = InsertRenameLine(view, size, line, length);
             UnmapViewOfFile(view);
         }
@@ -96,6 +102,8 @@ static int AddLineToWinInit(HANDLE file, const char *line, DWORD length)
     }
     SetFilePointer(file, (LONG)finalSize, NULL, FILE_BEGIN);
     SetEndOfFile(file);
+    /* The caller's trace names the step that failed, not the cut. */
+    SetLastError(error);
     return finalSize != size;
 }
 
@@ -127,9 +135,13 @@ int DeleteOnReboot(char *path, const char *target)
     memcpy(iniPath + folderLength, WININIT_NAME, sizeof(WININIT_NAME));
     file = CreateFileA(iniPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        TraceFailure(GetLastError(), "Cannot schedule %s", path);
         return 0;
+    }
     result = AddLineToWinInit(file, line, (DWORD)length);
+    if (!result)
+        TraceFailure(GetLastError(), "Cannot schedule %s", path);
     CloseHandle(file);
     return result;
 }
@@ -163,10 +175,13 @@ int RemoveDirOnReboot(char *path)
     written = snprintf(command, sizeof(command), "command /c rd %s", path);
     if (written < 0 || written >= (int)sizeof(command))
         return 0;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return 0;
-    NextFreeRunOnceName(key, name, sizeof(name));
-    result = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)command, (DWORD)strlen(command) + 1);
-    RegCloseKey(key);
+    result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_ALL_ACCESS, &key);
+    if (result == ERROR_SUCCESS) {
+        NextFreeRunOnceName(key, name, sizeof(name));
+        result = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)command, (DWORD)strlen(command) + 1);
+        RegCloseKey(key);
+    }
+    if (result != ERROR_SUCCESS)
+        TraceFailure((DWORD)result, "Cannot schedule %s", path);
     return result == ERROR_SUCCESS;
 }

@@ -44,8 +44,9 @@ int DeleteShortcutsInFolder(const char *folder)
     if (find == INVALID_HANDLE_VALUE)
         return 1;
     do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsShortcutName(entry.cFileName))
-            DeleteFileA(entry.cFileName);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsShortcutName(entry.cFileName)
+            && !DeleteFileA(entry.cFileName))
+            TraceFailure(GetLastError(), "Cannot delete %s\\%s", folder, entry.cFileName);
     } while (FindNextFileA(find, &entry));
     FindClose(find);
     return 1;
@@ -63,13 +64,16 @@ static int LoadScanShortcutName(char *name)
 static int DeleteFoundOnDesktop(const char *folder, const char *name)
 {
     char path[256];
+    BOOL deleted;
     DWORD error;
 
     if (!JoinPath(path, sizeof(path), folder, name))
         return 0;
     SetLastError(0);
-    DeleteFileA(path);
+    deleted = DeleteFileA(path);
     error = GetLastError();
+    if (!deleted)
+        TraceFailure(error, "Cannot delete %s", path);
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
@@ -191,11 +195,15 @@ static void DeleteProfileKeys(const char *profile, const char *table, unsigned w
     char subkey[256];
     char path[256];
     unsigned row;
+    LONG status;
 
     for (row = 0; row < rows; row++) {
         CopySubstring(subkey, table, row * width, width);
-        if (JoinPath(path, sizeof(path), profile, subkey))
-            RegDeleteKeyA(HKEY_USERS, path);
+        if (!JoinPath(path, sizeof(path), profile, subkey))
+            continue;
+        status = RegDeleteKeyA(HKEY_USERS, path);
+        if (status != ERROR_SUCCESS)
+            TraceFailure((DWORD)status, "Cannot delete key HKU\\%s", path);
     }
 }
 

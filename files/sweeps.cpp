@@ -189,7 +189,7 @@ static void RemoveFolderOrSchedule(char *path)
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return;
     if (IsNtFamily())
-        MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+        ScheduleNtDeletion(path);
     else if (Is9xFamily())
         RemoveDirOnReboot(path);
 }

@@ -26,10 +26,15 @@ static void RecordPrinterName(const char *name)
 static void DeleteConfigPrinterKey(const char *queue)
 {
     char path[256];
+    LONG status;
 
-    if (JoinPath(path, sizeof(path), PrintersKey, queue)
-        && RegDeleteKeyA(HKEY_CURRENT_CONFIG, path) == ERROR_SUCCESS)
+    if (!JoinPath(path, sizeof(path), PrintersKey, queue))
+        return;
+    status = RegDeleteKeyA(HKEY_CURRENT_CONFIG, path);
+    if (status == ERROR_SUCCESS)
         TraceRegistryDeletion("Deleted Key \nHKCC\\%s", path, NULL);
+    else
+        TraceFailure((DWORD)status, "Cannot delete key HKCC\\%s", path);
 }
 
 /* Deletes every subkey of HKLM\parentPath whose value valueName holds
@@ -50,8 +55,10 @@ void DeleteKeysByValue(const char *parentPath, const char *valueName, const char
             RecordPrinterName(MatchedKeyName);
             DeleteConfigPrinterKey(MatchedKeyName);
         }
-        if (status != ERROR_SUCCESS)
+        if (status != ERROR_SUCCESS) {
+            TraceFailure((DWORD)status, "Cannot delete key HKLM\\%s\\%s", parentPath, MatchedKeyName);
             break;
+        }
         TraceRegistryDeletion("Deleted Key \nHKLM\\%s\\%s", parentPath, MatchedKeyName);
     }
     RegCloseKey(parent);

@@ -111,6 +111,8 @@ LONG DeleteKeyTree(const char *path)
     if (status != ERROR_NO_MORE_ITEMS)
         return status;
     status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+    if (status != ERROR_SUCCESS)
+        TraceFailure((DWORD)status, "Cannot delete key HKLM\\%s", path);
     return status == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : status;
 }
 

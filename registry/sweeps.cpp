@@ -156,12 +156,14 @@ static void DeleteKeysTracedAs(HKEY root, const char *format, const char *table,
 {
     char path[256];
     unsigned row;
+    LONG status;
 
     for (row = 0; row < rows; row++) {
         CopySubstring(path, table, row * width, width);
-        if (DeleteKeyWithSubkeys(root, path) != ERROR_SUCCESS)
-            continue;
-        if (format != NULL)
+        status = DeleteKeyWithSubkeys(root, path);
+        if (status != ERROR_SUCCESS)
+            TraceFailure((DWORD)status, "Cannot delete key %s\\%s", RootName(root), path);
+        else if (format != NULL)
             TraceRegistryDeletion(format, path, NULL);
         else
             TraceRegistryDeletion("Deleted Registry Entry\n%s\\%s", RootName(root), path);
@@ -186,11 +188,16 @@ static void DeleteKeyTreesFromTable(const char *table, unsigned width, unsigned 
     }
 }
 
-/* Deletes one value of an open key and traces it (when a format is given)
-   with the value's name and the key's path. */
-static void DeleteTracedValue(HKEY key, const char *keyPath, const char *valueName, const char *traceFormat)
+/* Deletes one value of the open key root\keyPath and traces it (when a
+   format is given) with the value's name and the key's path. */
+static void DeleteTracedValue(HKEY root, HKEY key, const char *keyPath, const char *valueName,
+                              const char *traceFormat)
 {
-    if (RegDeleteValueA(key, valueName) == ERROR_SUCCESS && traceFormat != NULL)
+    LONG status = RegDeleteValueA(key, valueName);
+
+    if (status != ERROR_SUCCESS)
+        TraceFailure((DWORD)status, "Cannot delete value %s of %s\\%s", valueName, RootName(root), keyPath);
+    else if (traceFormat != NULL)
         TraceRegistryDeletion(traceFormat, valueName, keyPath);
 }
 
@@ -201,7 +208,7 @@ static void DeleteSingleValue(HKEY root, const char *keyPath, const char *valueN
 
     if (RegOpenKeyExA(root, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
-    DeleteTracedValue(key, keyPath, valueName, traceFormat);
+    DeleteTracedValue(root, key, keyPath, valueName, traceFormat);
     RegCloseKey(key);
 }
 
@@ -233,9 +240,9 @@ static void DeleteValuesFromTable(HKEY root, const char *keyPath, const char *fo
     for (index = 0; index < rows; index++) {
         CopySubstring(row, table, index * width, width);
         if (folder == NULL)
-            DeleteTracedValue(key, keyPath, row, traceFormat);
+            DeleteTracedValue(root, key, keyPath, row, traceFormat);
         else if (JoinPath(name, sizeof(name), folder, row))
-            DeleteTracedValue(key, keyPath, name, traceFormat);
+            DeleteTracedValue(root, key, keyPath, name, traceFormat);
     }
     RegCloseKey(key);
 }

@@ -185,6 +185,7 @@ int HandBackCompanionApps(void)
 {
     char path[PathSize];
     int known;
+    LONG status;
 
     if (!SiblingModelPresent)
         return 0;
@@ -201,10 +202,11 @@ int HandBackCompanionApps(void)
     if (FindProgramOnFixedDrives(OcrProgramName, path)) {
         ConvertPathForm(path, 0);
         SetExistingValue(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName, NULL, path);
-    } else if (Is9xFamily()) {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName);
     } else {
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName);
+        status = Is9xFamily() ? RegDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName)
+                              : (LONG)SHDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName);
+        if (status != ERROR_SUCCESS)
+            TraceFailure((DWORD)status, "Cannot delete key HKLM\\" AppPathsKey OcrProgramName);
     }
     SetExistingValue(HKEY_LOCAL_MACHINE, CopyAppSettingsKey, "Product", SiblingDriverName);
     return 1;

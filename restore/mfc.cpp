@@ -98,10 +98,12 @@ int WriteUninstallMarker(void)
 int RestoreSharedSettings(void)
 {
     HKEY key;
+    LONG status;
 
-    if (Is9xFamily() &&
-        RegOpenKeyExA(HKEY_CURRENT_CONFIG, PrintersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, "Default");
+    if (Is9xFamily() && RegOpenKeyExA(HKEY_CURRENT_CONFIG, PrintersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        status = RegDeleteValueA(key, "Default");
+        if (status != ERROR_SUCCESS)
+            TraceFailure((DWORD)status, "Cannot delete value Default of HKCC\\" PrintersKey);
         RegCloseKey(key);
     }
     RestoreMfcRegistrations();

@@ -813,6 +813,14 @@ def trace_counts(traces):
     return files, registry
 
 
+def traced_failures(traces):
+    """The deletions, moves aside and schedulings the program reported failed
+    ("Cannot ...: error <n>"), as Wine's trace escapes them unescaped."""
+    escapes = {"n": "\n", "r": "\r", "t": "\t"}
+    return [re.sub(r"\\(.)", lambda m: escapes.get(m.group(1), m.group(1)), text)
+            for text in re.findall(r'OutputDebugStringA "(Cannot (?:[^"\\]|\\.)*)"', traces)]
+
+
 def report(name, header, outcome, run_output, traces, companions, times, verbose):
     """The scenario's report: (passed, text, figures)."""
     run_output = run_output.replace("\r", "")
@@ -845,6 +853,9 @@ def report(name, header, outcome, run_output, traces, companions, times, verbose
                      c.get("removed folder", 0), c.get("removed key", 0), c.get("removed value", 0)))
     files, registry = trace_counts(traces)
     lines.append("  removal trace: %d files, %d registry entries" % (files, registry))
+    failures = traced_failures(traces)
+    lines.append("  failures traced: %s" % (len(failures) or "none"))
+    lines.extend("    " + failure for failure in failures)
     lines.append("  product spared: %d unchanged; left by the removal's rules: %d; left by Wine where Windows "
                  "removes them: %d" % (c.get("product spared", 0), c.get("product left by the removal's rules", 0),
                                        c.get("product left by Wine's restart order", 0) +
