@@ -131,10 +131,11 @@ class Scenario:
                 items += [Item("value", key, letter, fill(rest[1], names) + r, fill(rest[2], names) or "sz:1")
                           for r in table_rows(path)]
             elif kind in ("key", "value", "write"):
-                items.append(Item(kind, reg_path(fill(path, names), sid), letter, fill(rest[0], names),
-                                  fill(rest[1], names)))
+                for path_, name in ranges(fill(path, names), fill(rest[0], names)):
+                    items.append(Item(kind, reg_path(path_, sid), letter, name, content(fill(rest[1], names))))
             else:
-                items.append(Item(kind, fill(path, names), letter, data=fill(rest[0], names), flags=rest[1]))
+                for path_, _ in ranges(fill(path, names), ""):
+                    items.append(Item(kind, path_, letter, data=content(fill(rest[0], names)), flags=rest[1]))
         return items
 
 
@@ -143,6 +144,21 @@ def tag_matches(tags, present):
     if tags == "-":
         return True
     return any(t[1:] not in present if t.startswith("!") else t in present for t in tags.split(","))
+
+
+def ranges(path, name):
+    # "{1..300}" in a path or a value name stands for 300 items.
+    match = re.search(r"\{(\d+)\.\.(\d+)\}", path + "\t" + name)
+    if not match:
+        return [(path, name)]
+    return [x for n in range(int(match.group(1)), int(match.group(2)) + 1)
+            for x in ranges(path.replace(match.group(0), str(n), 1), name.replace(match.group(0), str(n), 1))]
+
+
+def content(data):
+    # "repeat:n:text" is text repeated to n characters.
+    match = re.match(r"(sz:|)repeat:(\d+):(.*)", data, re.S)
+    return match and match.group(1) + (match.group(3) * int(match.group(2)))[:int(match.group(2))] or data
 
 
 def fill(text, names):
@@ -224,8 +240,10 @@ def plant(m, items):
                 if item.flags & {"pe", "running"}:
                     shutil.copy(standin, path)
                 else:
+                    random = re.match(r"random:(\d+)", item.data)
+                    text = item.data.encode("cp1252").decode("unicode_escape") if item.data else item.path
                     with open(path, "wb") as f:
-                        f.write(item.data.encode("cp1252") if item.data else item.path.encode("cp1252"))
+                        f.write(os.urandom(int(random.group(1))) if random else text.encode("cp1252"))
             if "hidden" in item.flags or "system" in item.flags:
                 os.setxattr(path, "user.DOSATTRIB",
                             b"0x%x" % (2 * ("hidden" in item.flags) + 4 * ("system" in item.flags)))
