@@ -1,20 +1,19 @@
 #!/usr/bin/env python3
 # Whole-machine acceptance of the removal program.
 #
-# Each scenario of tests/machine/scenarios.tsv is one fresh copy of the prepared
-# Wine test machine, playing one Windows family, with one set of printers beside
-# the product and its files idle or in use. The runner plants the machine as
-# tests/machine/items.tsv describes it, records it (files with their attributes,
-# the registry, pending renames), runs the real program with its boxes answered
-# (tools/standin.exe), records it again, plays the restart (wineboot -r) and
-# records it a third time. Every difference is classified against the
-# description: each item must go, stay or wait for the restart, and nothing
-# else may change but what the run is known to leave for the restart. The run
-# itself is checked as a whole: exit code, message boxes, progress steps, the
-# companion programs' command lines, the spooler's state, heap errors.
+# Each scenario of tests/machine/scenarios.tsv is a fresh copy of the prepared
+# Wine test machine, playing one Windows family, with one set of printers
+# beside the product and its files idle or in use. The runner plants it as
+# tests/machine/items.tsv describes it, records it (files with attributes, the
+# registry, pending renames), runs the real program with its boxes answered
+# (tools/standin.exe), records it, plays the restart (wineboot -r) and records
+# it again. Each item must go, stay or wait for the restart as described, and
+# nothing else may change but what the run leaves for the restart. The run is
+# checked as a whole too: exit code, boxes, progress steps, the companion
+# programs' command lines, the spooler's state and Wine's heap checks.
 #
 #   scripts/acceptance.py [--matrix] [--only NAME...] [--jobs N] [--keep] [--verbose]
-# Exit code 1 when any scenario fails, 2 when one could not be run.
+# Exit code 1 when a scenario fails.
 
 import argparse
 import concurrent.futures
@@ -25,8 +24,7 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.realpath(__file__))
-TOP = os.path.dirname(HERE)
+TOP = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
 DATA = os.path.join(TOP, "tests", "machine")
 FAMILIES = {"98": "win98", "me": "winme", "2k": "win2k", "xp": "winxp"}
 GROUPS = {"all": "98 me 2k xp", "9x": "98 me", "nt": "2k xp"}
@@ -35,180 +33,145 @@ ROOTS = {"HKLM": "HKLM", "HKEY_LOCAL_MACHINE": "HKLM", "HKU": "HKU", "HKEY_USERS
          "HKCR": "HKLM\\Software\\Classes", "HKCC": "HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current"}
 RUNONCE = "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE"
 PENDING = ("HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SESSION MANAGER", "PENDINGFILERENAMEOPERATIONS")
-RELAYED = "user32.MessageBoxA;user32.SetDlgItemTextA;user32.DrawTextA;advapi32.RegDeleteKeyA"
-ANSWERS = {"normal": ["VORSICHT!=OK", "Deinstallation abgeschlossen=NO", "Neustart erforderlich=OK"],
-           "declined": ["VORSICHT!=CANCEL"]}
-BOXES = {"normal": [("VORSICHT!", 0x131), ("Deinstallation abgeschlossen", 0x24), ("Neustart erforderlich", 0x40)],
-         "declined": [("VORSICHT!", 0x131)], "refused": [("Quenmar T58 deinstallieren", 0x40)]}
-EXIT_CODES = {"normal": 0, "declined": 4, "refused": 1}
+# The service manager counts every service start here.
+SERVICE_COUNT = ("HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT", "")
+RUNS = {  # boxes answered, then the boxes wanted (caption, flags) and the exit code
+    "normal": (["VORSICHT!=OK", "Deinstallation abgeschlossen=NO", "Neustart erforderlich=OK"],
+               [("VORSICHT!", 0x131), ("Deinstallation abgeschlossen", 0x24), ("Neustart erforderlich", 0x40)], 0),
+    "declined": (["VORSICHT!=CANCEL"], [("VORSICHT!", 0x131)], 4),
+    "refused": ([], [("Quenmar T58 deinstallieren", 0x40)], 1)}
 PHASES = [("Vorbereitung der Deinstallation...", 1, 4), ("Dateien werden entfernt...", 4, 26),
           ("Dateien werden entfernt...", 26, 36), ("Registrierungseintr\\xe4ge werden entfernt...", 36, 68),
           ("Drucker wird entfernt...", 68, 98), ("Deinstallation abgeschlossen", 98, 100)]
+WINE, WINESERVER, BUILD = subprocess.run(
+    ["bash", "-c", '. "$0"; echo "$WINE|$WINESERVER|$QT58_BUILD"', os.path.join(TOP, "scripts", "wine-env.sh")],
+    capture_output=True, text=True, check=True).stdout.strip().split("|")
 
 
-def wine_setup():
-    # The Wine loader, server and build that scripts/wine-env.sh chose for this machine.
-    out = subprocess.run(["bash", "-c", '. "$0"; echo "$WINE|$WINESERVER|$QT58_BUILD"',
-                          os.path.join(HERE, "wine-env.sh")], capture_output=True, text=True, check=True)
-    return out.stdout.strip().split("|")
-
-
-WINE, WINESERVER, BUILD = wine_setup()
-
-
-def rows(name):
-    # The tab-separated rows of a data file, without comments and blank lines.
-    with open(name, encoding="utf-8") as f:
-        return [line.rstrip("\n").split("\t") for line in f if line.strip() and not line.startswith("#")]
+def rows(path):
+    with open(path, encoding="utf-8") as f:
+        return [l.rstrip("\n").split("\t") for l in f if l.strip() and not l.startswith("#")]
 
 
 def table_rows(name):
-    for folder in ("files", "registry", "sequence", "restore"):
-        path = os.path.join(TOP, folder, "tables", name + ".tbl")
-        if os.path.exists(path):
-            with open(path, encoding="utf-8") as f:
-                return [l.rstrip("\n") for l in f if l.strip() and not l.startswith("#")]
-    raise ValueError("no name table " + name)
+    path = next(p for p in (os.path.join(TOP, d, "tables", name + ".tbl") for d in ("files", "registry"))
+                if os.path.exists(p))
+    return [r[0] for r in rows(path)]
 
 
-class Item:
-    # One planted thing: kind is file, dir, link, key, value or write; expect is
-    # g (goes with the run), w (waits for the restart), s (stays) or, for a
-    # write, y (the run writes data) or w (written, then consumed at the restart).
-    def __init__(self, kind, path, expect, name="", data="", flags=""):
-        self.kind, self.path, self.expect, self.name, self.data = kind, path, expect, name, data
-        self.flags = set(flags.split(",")) if flags else set()
-
-    def id(self):
-        return (self.path.upper(), self.name.upper()) if self.kind in ("value", "write") else self.path.upper()
-
-    def shown(self):
-        return "%s %s%s" % (self.kind, self.path, ' value "%s"' % self.name if self.kind in ("value", "write") else "")
-
-
-class Scenario:
-    def __init__(self, name, family, printers, load, fields):
-        self.name = "%s-%s-%s-%s" % (name, family, printers, load) if name != "-" else \
-            "%s-%s-%s" % (family, printers, load)
-        self.family, self.printers, self.load = family, printers, load
-        self.install, self.tags, self.run = fields[0], set(fields[1].split(",")) - {"-"}, fields[2]
-        self.prefix = os.path.join(TOP, BUILD, "acceptance", self.name)
-
-    def names(self, user):
-        nt = self.family in ("2k", "xp")
-        sys_ = "C:\\windows\\system32"
-        names = {"WIN": "C:\\windows", "SYS": sys_, "PF": "C:\\Program Files", "USER": "C:\\users\\" + user,
-                 "DRIVERS": sys_ + "\\spool\\drivers\\w32x86",
-                 "COLOR": sys_ + ("\\spool\\drivers\\color" if nt else "\\color"),
-                 "DESKTOP": "C:\\users\\%s\\Desktop" % user, "COMMONDESKTOP": "C:\\users\\Public\\Desktop",
-                 "PROGRAMS": "C:\\users\\%s\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs" % user,
-                 "COMMONPROGRAMS": "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs",
-                 "DEFAULT": "C:\\Program Files\\QuenmarT58", "TEMP": "C:\\users\\%s\\Temp" % user}
-        names["INSTALL"] = fill(self.install, names)
-        return names
-
-    def items(self, user, sid):
-        # The description's items for this scenario, with every placeholder filled in.
-        names, at = self.names(user), SETS.index(self.printers)
-        items = []
-        for families, expect, tags, kind, path, *rest in rows(os.path.join(DATA, "items.tsv")):
-            wanted = " ".join(GROUPS.get(f, f) for f in families.split(",")).split()
-            if self.family not in wanted or expect[at] == "-" or not tag_matches(tags, self.tags):
-                continue
-            letter = "s" if self.run != "normal" and kind != "write" else expect[at]
-            if self.run != "normal" and kind == "write":
-                continue
-            rest += [""] * 3
-            if kind == "table":
-                table = table_rows(path)
-                base = fill(rest[0], names)
-                items += [Item("file" if "." in r.rsplit("\\", 1)[-1] else "dir", base + "\\" + r, letter,
-                               flags=rest[1]) for r in table]
-            elif kind == "keys":
-                items += [Item("key", reg_path(fill(rest[0], names) + "\\" + r, sid), letter) for r in table_rows(path)]
-            elif kind == "values":
-                key = reg_path(fill(rest[0], names), sid)
-                items += [Item("value", key, letter, fill(rest[1], names) + r, fill(rest[2], names) or "sz:1")
-                          for r in table_rows(path)]
-            elif kind in ("key", "value", "write"):
-                for path_, name in ranges(fill(path, names), fill(rest[0], names)):
-                    items.append(Item(kind, reg_path(path_, sid), letter, name, content(fill(rest[1], names))))
-            else:
-                for path_, _ in ranges(fill(path, names), ""):
-                    items.append(Item(kind, path_, letter, data=content(fill(rest[0], names)), flags=rest[1]))
-        return items
-
-
-def tag_matches(tags, present):
-    # "-" always; "a,b" when the scenario has a tag of them; "!a" when it has not a.
-    if tags == "-":
-        return True
-    return any(t[1:] not in present if t.startswith("!") else t in present for t in tags.split(","))
-
-
-def ranges(path, name):
-    # "{1..300}" in a path or a value name stands for 300 items.
-    match = re.search(r"\{(\d+)\.\.(\d+)\}", path + "\t" + name)
-    if not match:
-        return [(path, name)]
-    return [x for n in range(int(match.group(1)), int(match.group(2)) + 1)
-            for x in ranges(path.replace(match.group(0), str(n), 1), name.replace(match.group(0), str(n), 1))]
-
-
-def content(data):
-    # "repeat:n:text" is text repeated to n characters.
-    match = re.match(r"(sz:|)repeat:(\d+):(.*)", data, re.S)
-    return match and match.group(1) + (match.group(3) * int(match.group(2)))[:int(match.group(2))] or data
+def families(text):
+    return " ".join(GROUPS.get(f, f) for f in text.split(",")).split()
 
 
 def fill(text, names):
     return re.sub(r"%([A-Z]+)%", lambda m: names.get(m.group(1), m.group(0)), text)
 
 
+def content(data):
+    # "repeat:n:text" is text repeated to n characters.
+    m = re.match(r"(sz:|)repeat:(\d+):(.*)", data, re.S)
+    return m.group(1) + (m.group(3) * int(m.group(2)))[:int(m.group(2))] if m else data
+
+
+def series(path, name):
+    # "{1..300}" in a path or a value name stands for 300 items.
+    m = re.search(r"\{(\d+)\.\.(\d+)\}", path + "\t" + name)
+    return [(path, name)] if not m else [x for n in range(int(m.group(1)), int(m.group(2)) + 1)
+                                         for x in series(path.replace(m.group(0), str(n), 1),
+                                                         name.replace(m.group(0), str(n), 1))]
+
+
+class Item:
+    # kind: file, dir, link, key, value or write; expect: g, w, s, or y for a write.
+    def __init__(self, kind, path, expect, name="", data="", flags=""):
+        self.kind, self.path, self.expect, self.name, self.data = kind, path, expect, name, data
+        self.flags = set(flags.split(",")) - {""}
+        self.id = (path.upper(), name.upper()) if kind in ("value", "write") else path.upper()
+
+    def __str__(self):
+        return "%s %s%s" % (self.kind, self.path, ' value "%s"' % self.name if self.kind in ("value", "write") else "")
+
+
+class Scenario:
+    def __init__(self, name, family, printers, load, install, tags, run):
+        self.name = "-".join(([] if name == "-" else [name]) + [family, printers, load])
+        self.family, self.printers, self.load, self.install, self.run = family, printers, load, install, run
+        self.tags, self.nt = set(tags.split(",")) - {"-"}, family in ("2k", "xp")
+
+    def items(self, user, sid):
+        # The description's items for this scenario, placeholders filled in.
+        s, home = "C:\\windows\\system32", "C:\\users\\" + user
+        names = {"WIN": "C:\\windows", "SYS": s, "PF": "C:\\Program Files", "USER": home, "TEMP": home + "\\Temp",
+                 "DRIVERS": s + "\\spool\\drivers\\w32x86", "DEFAULT": "C:\\Program Files\\QuenmarT58",
+                 "COLOR": s + ("\\spool\\drivers\\color" if self.nt else "\\color"), "DESKTOP": home + "\\Desktop",
+                 "COMMONDESKTOP": "C:\\users\\Public\\Desktop",
+                 "PROGRAMS": home + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
+                 "COMMONPROGRAMS": "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}
+        names["INSTALL"] = self.installdir = fill(self.install, names)
+        items = []
+        for fams, expect, tags, kind, path, *rest in rows(os.path.join(DATA, "items.tsv")):
+            letter = expect[SETS.index(self.printers)]
+            wanted = tags == "-" or any(t[1:] not in self.tags if t[0] == "!" else t in self.tags
+                                        for t in tags.split(","))
+            if self.family not in families(fams) or letter == "-" or not wanted or \
+                    (kind == "write" and self.run != "normal"):
+                continue
+            letter = letter if self.run == "normal" else "s"
+            a, b, c = [fill(x, names) for x in rest + [""] * (3 - len(rest))]
+            if kind == "table":
+                items += [Item("file" if "." in r.rsplit("\\", 1)[-1] else "dir", a + "\\" + r, letter, flags=b)
+                          for r in table_rows(path)]
+            elif kind == "keys":
+                items += [Item("key", reg_path(a + "\\" + r, sid), letter) for r in table_rows(path)]
+            elif kind == "values":
+                items += [Item("value", reg_path(a, sid), letter, b + r, c) for r in table_rows(path)]
+            elif kind in ("key", "value", "write"):
+                items += [Item(kind, reg_path(p, sid), letter, n, content(b), a if kind == "key" else "")
+                          for p, n in series(fill(path, names), a if kind != "key" else "")]
+            else:
+                items += [Item(kind, p, letter, data=content(a), flags=b) for p, _ in series(fill(path, names), "")]
+        return items
+
+
 def reg_path(path, sid):
     root, _, rest = path.partition("\\")
-    if root == "HKCU":
-        return "HKU\\" + sid + ("\\" + rest if rest else "")
-    return ROOTS[root] + ("\\" + rest if rest else "")
+    return ("HKU\\" + sid if root == "HKCU" else ROOTS[root]) + ("\\" + rest if rest else "")
 
 
 def scenarios(matrix, only):
-    found = []
-    for name, families, sets, loads, *fields in rows(os.path.join(DATA, "scenarios.tsv")):
-        if name == "-" and not matrix and not only:
-            continue
-        for family in " ".join(GROUPS.get(f, f) for f in families.split(",")).split():
-            for printers in sets.split(","):
-                for load in loads.split(","):
-                    s = Scenario(name, family, printers, load, fields)
-                    if not only or any(o in s.name for o in only):
-                        found.append(s)
-    return found
+    found = [Scenario(name, family, printers, load, *rest)
+             for name, fams, sets, loads, *rest in rows(os.path.join(DATA, "scenarios.tsv"))
+             for family in families(fams) for printers in sets.split(",") for load in loads.split(",")]
+    return [s for s in found if matrix or any(o in s.name for o in only)]
 
 
 class Machine:
     # A fresh copy of the prepared test machine with its own Wine server.
-    def __init__(self, scenario):
-        self.s, self.prefix = scenario, scenario.prefix
+    def __init__(self, s):
+        self.s, self.prefix = s, os.path.join(TOP, BUILD, "acceptance", s.name)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all")
         self.bin = os.path.join(self.prefix, "drive_c", "qt58test")
 
     def create(self):
-        template = os.path.join(TOP, BUILD, "wine-template")
         self.destroy()
-        subprocess.run(["cp", "-a", template, self.prefix], check=True)
+        subprocess.run(["cp", "-a", os.path.join(TOP, BUILD, "wine-template"), self.prefix], check=True)
         if os.path.lexists(os.path.join(self.prefix, "dosdevices", "z:")):
             raise RuntimeError("the machine is not cut off from the host")
         subprocess.Popen([WINESERVER, "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                          stderr=subprocess.DEVNULL)
-        os.makedirs(self.bin, exist_ok=True)
+        os.makedirs(self.bin)
         for name in ("QT58Uninstall.exe", "tools/standin.exe"):
             shutil.copy(os.path.join(TOP, BUILD, name), self.bin)
         self.user = next(u for u in os.listdir(os.path.join(self.prefix, "drive_c", "users")) if u != "Public")
+        with open(os.path.join(self.prefix, "user.reg"), encoding="utf-8", errors="replace") as f:
+            self.sid = re.search(r"S-1-5-21-[\d-]+", f.read()).group(0)
 
-    def wine(self, *args, env=None, out=subprocess.DEVNULL, err=subprocess.DEVNULL, timeout=900):
+    def wine(self, *args, env=None, out=subprocess.DEVNULL, err=subprocess.DEVNULL):
         return subprocess.run([WINE] + list(args), env=dict(self.env, **(env or {})), cwd=self.bin,
-                              stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+                              stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=900)
+
+    def output(self, *args):
+        return self.wine(*args, out=subprocess.PIPE).stdout.decode("cp1252", "replace")
 
     def linux(self, path):
         drive, _, rest = path.partition(":\\")
@@ -220,53 +183,46 @@ class Machine:
             shutil.rmtree(self.prefix, ignore_errors=True)
 
 
-# ---------------------------------------------------------------- planting
-
 def plant(m, items):
     # Files straight into the machine's folders, the registry through Wine's own
-    # regedit, keys of the current hardware profile (volatile) and files in use
-    # through the holder, which keeps them until the restart.
+    # regedit; keys of the current hardware profile (volatile), locked keys and
+    # files in use through the holder, which keeps them until the restart.
     reg, held = ["Windows Registry Editor Version 5.00", ""], []
-    standin = os.path.join(m.bin, "standin.exe")
-    for item in items:
-        if "program" in item.flags:
-            continue
+    for item in [i for i in items if "program" not in i.flags]:
+        hkcc = item.path.upper().startswith(ROOTS["HKCC"].upper() + "\\")
         if item.kind in ("file", "dir", "link"):
             path = m.linux(item.path)
             os.makedirs(path if item.kind == "dir" else os.path.dirname(path), exist_ok=True)
             if item.kind == "link":
                 os.symlink(m.linux(item.data), path)
+            elif item.kind == "file" and item.flags & {"pe", "running"}:
+                shutil.copy(os.path.join(m.bin, "standin.exe"), path)
             elif item.kind == "file":
-                if item.flags & {"pe", "running"}:
-                    shutil.copy(standin, path)
-                else:
-                    random = re.match(r"random:(\d+)", item.data)
-                    text = item.data.encode("cp1252").decode("unicode_escape") if item.data else item.path
-                    with open(path, "wb") as f:
-                        f.write(os.urandom(int(random.group(1))) if random else text.encode("cp1252"))
-            if "hidden" in item.flags or "system" in item.flags:
-                os.setxattr(path, "user.DOSATTRIB",
-                            b"0x%x" % (2 * ("hidden" in item.flags) + 4 * ("system" in item.flags)))
+                random = re.match(r"random:(\d+)$", item.data)
+                text = item.data.encode("cp1252").decode("unicode_escape") if item.data else item.path
+                with open(path, "wb") as f:
+                    f.write(os.urandom(int(random.group(1))) if random else text.encode("cp1252"))
+            if item.flags & {"hidden", "system"}:
+                os.setxattr(path, "user.DOSATTRIB", b"0x%x" % (2 * ("hidden" in item.flags) + 4 * ("system" in item.flags)))
             if "ro" in item.flags:
-                os.chmod(path, 0o444 if item.kind == "file" else 0o555)
+                os.chmod(path, 0o555 if item.kind == "dir" else 0o444)
             if "open" in item.flags or m.s.load == "inuse" and item.flags & {"held", "running"}:
                 held.append(("M " if "running" in item.flags else "F ") + item.path)
-        elif item.kind in ("key", "value") and item.path.upper().startswith(ROOTS["HKCC"].upper()):
-            key = item.path[len(ROOTS["HKCC"]) + 1:]
-            held.append("K " + key + ("\t%s\t%s" % (item.name, item.data[3:]) if item.kind == "value" else ""))
-        elif item.kind == "key":
-            reg += ["[%s]" % export_name(item.path), ""]
-            if "locked" in item.flags:
-                held.append("L " + item.path[len("HKLM\\"):])
-        elif item.kind == "value":
-            reg += ["[%s]" % export_name(item.path), "%s=%s" % (quote(item.name) if item.name else "@",
-                                                                 reg_data(item.data)), ""]
+        elif hkcc:
+            held.append("K " + item.path[len(ROOTS["HKCC"]) + 1:] + ("\t%s\t%s" % (item.name, item.data[3:])
+                                                                    if item.kind == "value" else ""))
+        elif item.kind in ("key", "value"):
+            root, _, rest = item.path.partition("\\")
+            reg.append("[%s\\%s]" % ({"HKLM": "HKEY_LOCAL_MACHINE", "HKU": "HKEY_USERS"}[root], rest))
+            if item.kind == "value":
+                reg.append("%s=%s" % (quote(item.name) if item.name else "@", reg_data(item.data)))
+            held += ["L " + rest] if "locked" in item.flags else []
     with open(os.path.join(m.bin, "plant.reg"), "w", encoding="utf-16") as f:
         f.write("\r\n".join(reg) + "\r\n")
     if m.wine("regedit", "/S", "C:\\qt58test\\plant.reg").returncode != 0:
         raise RuntimeError("regedit refused the planted registry")
-    holder = subprocess.Popen([WINE, "C:\\qt58test\\standin.exe", "hold"], env=m.env, cwd=m.bin,
-                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    holder = subprocess.Popen([WINE, "C:\\qt58test\\standin.exe", "hold"], env=m.env, cwd=m.bin, text=True,
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     holder.stdin.write("\n".join(held) + "\n\n")
     holder.stdin.flush()
     answer = holder.stdout.readline().strip()
@@ -275,70 +231,56 @@ def plant(m, items):
     return holder
 
 
-def export_name(path):
-    root, _, rest = path.partition("\\")
-    return {"HKLM": "HKEY_LOCAL_MACHINE", "HKU": "HKEY_USERS"}[root] + "\\" + rest
-
-
 def quote(text):
     return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
 
 
 def reg_data(data):
-    # "sz:text", "dword:n", "multi:a|b", "hex:..", "hex(n):.." as written in a .reg file.
+    # sz:text, dword:n, multi:a|b; hex: and hex(n): pass as written.
     kind, _, text = data.partition(":")
-    if kind == "sz":
-        return quote(text)
     if kind == "multi":
-        raw = "".join(p + "\0" for p in text.split("|")) + "\0"
-        return "hex(7):" + ",".join("%02x" % b for b in raw.encode("utf-16-le"))
-    if kind == "dword":
-        return "dword:%08x" % int(text)
-    return data
+        return "hex(7):" + ",".join("%02x" % b for b in "".join(p + "\0" for p in text.split("|") + [""])
+                                    .encode("utf-16-le"))
+    return quote(text) if kind == "sz" else "dword:%08x" % int(text) if kind == "dword" else data
 
-
-# ---------------------------------------------------------------- recording
 
 class State:
-    # Files (upper path -> (path, folder, size, time, attributes)), registry
-    # keys (upper -> key) and values ((upper key, upper name) -> (key, name, data)).
-    def __init__(self, m, locked=()):
+    # files: upper path -> (path, folder, size, time, attributes); keys: upper ->
+    # key; values: (upper key, upper name) -> (key, name, data as exported).
+    def __init__(self, m, locked=(), roots=("HKLM", "HKU")):
         self.files, self.keys, self.values = {}, {}, {}
-        for drive in sorted(os.listdir(os.path.join(m.prefix, "dosdevices"))):
+        for drive in sorted(os.listdir(os.path.join(m.prefix, "dosdevices"))) if locked is not None else []:
             root = os.path.realpath(os.path.join(m.prefix, "dosdevices", drive))
             if re.match(r"^[a-y]:$", drive) and root.startswith(os.path.realpath(m.prefix) + os.sep):
                 self.read_files(root, drive.upper())
-        for root in ("HKLM", "HKU"):
-            m.wine("reg", "export", export_name(root + "\\").rstrip("\\"), "C:\\qt58test\\export.reg", "/y")
-            self.read_export(os.path.join(m.bin, "export.reg"))
-        # An export leaves out the keys it cannot open; their parent lists them.
-        for key in locked:
-            parent, name = key.rsplit("\\", 1)
-            listing = m.wine("reg", "query", parent, out=subprocess.PIPE).stdout.decode("cp1252").upper()
-            if any(line.strip().endswith("\\" + key.partition("\\")[2].upper()) for line in listing.splitlines()):
+        for root in roots:
+            m.wine("reg", "export", root, "C:\\qt58test\\export.reg", "/y")
+            with open(os.path.join(m.bin, "export.reg"), encoding="utf-16") as f:
+                self.read_export(f.read().replace("\\\n  ", ""))
+        # An export leaves out the keys it cannot open; their parents list them.
+        for key in locked or ():
+            listing = m.output("reg", "query", key.rsplit("\\", 1)[0]).upper().splitlines()
+            if any(l.strip().endswith("\\" + key.partition("\\")[2].upper()) for l in listing):
                 self.keys[key.upper()] = key
 
     def read_files(self, root, drive):
         for folder, dirs, names in os.walk(root):
-            shown = drive + (folder[len(root):].replace("/", "\\") or "")
-            if shown.upper().startswith("C:\\QT58TEST"):
+            shown = drive + folder[len(root):].replace("/", "\\")
+            if shown.upper() == "C:\\QT58TEST":
                 dirs[:], names = [], [n for n in names if n == "QT58Uninstall.exe"]
             for name in dirs + names:
-                full = os.path.join(folder, name)
+                full, attributes = os.path.join(folder, name), ""
                 info = os.lstat(full)
                 try:
                     attributes = os.getxattr(full, "user.DOSATTRIB", follow_symlinks=False).decode()
                 except OSError:
-                    attributes = ""
-                attributes += "" if info.st_mode & 0o200 else " ro"
-                link = os.path.islink(full)
-                self.files[(shown + "\\" + name).upper()] = (
-                    shown + "\\" + name, name in dirs, 0 if name in dirs else info.st_size,
-                    0 if name in dirs else info.st_mtime_ns, attributes + (" link" if link else ""))
+                    pass
+                attributes += ("" if info.st_mode & 0o200 else " ro") + (" link" if os.path.islink(full) else "")
+                self.files[(shown + "\\" + name).upper()] = (shown + "\\" + name, name in dirs,
+                                                             0 if name in dirs else info.st_size,
+                                                             0 if name in dirs else info.st_mtime_ns, attributes)
 
-    def read_export(self, path):
-        with open(path, encoding="utf-16") as f:
-            text = f.read().replace("\\\n  ", "")
+    def read_export(self, text):
         key = None
         for line in text.splitlines():
             if line.startswith("["):
@@ -346,16 +288,17 @@ class State:
                 key = ROOTS[root] + ("\\" + rest if rest else "")
                 self.keys[key.upper()] = key
             elif key and line[:1] in ('"', "@"):
-                name, data = ("", line[2:]) if line[0] == "@" else split_value(line)
-                self.values[(key.upper(), name.upper())] = (key, name, data)
+                m = re.match(r'(@|"((?:[^"\\]|\\.)*)")=(.*)', line)
+                name = re.sub(r"\\(.)", r"\1", m.group(2) or "")
+                self.values[(key.upper(), name.upper())] = (key, name, m.group(3))
 
     def state(self, item):
         # What an item looks like now; None when it is absent.
         if item.kind in ("file", "dir", "link"):
-            return self.files.get(item.id(), (None,))[1:] or None
+            return self.files.get(item.id, (None,))[1:] or None
         if item.kind == "key":
-            return True if item.id() in self.keys else None
-        value = self.values.get(item.id())
+            return item.id in self.keys or None
+        value = self.values.get(item.id)
         return value and value[2]
 
     def string(self, key, name):
@@ -363,77 +306,69 @@ class State:
         return value and text_of(value[2])
 
 
-def split_value(line):
-    match = re.match(r'"((?:[^"\\]|\\.)*)"=(.*)', line)
-    return re.sub(r"\\(.)", r"\1", match.group(1)), match.group(2)
+def text_of(data):
+    # The text of a string or multi-string value's data as exported.
+    if data.startswith('"'):
+        return re.sub(r"\\(.)", r"\1", data[1:-1])
+    if data.startswith(("hex(1):", "hex(2):", "hex(7):")):
+        raw = bytes.fromhex(data[7:].replace(",", "").replace("\\", "").replace(" ", ""))
+        return raw.decode("utf-16-le", "replace").rstrip("\0")
+    return data
 
-
-# ---------------------------------------------------------------- the run
 
 def run_program(m):
-    # The real program with its boxes answered; returns its exit code and Wine's
-    # trace: the program's own debug lines, heap warnings and the relayed calls.
-    m.wine("reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d", RELAYED, "/f")
-    version = "nt40" if m.s.run == "refused" else FAMILIES[m.s.family]
-    m.wine("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\QT58Uninstall.exe", "/v", "Version", "/d", version, "/f")
+    # The real program with its boxes answered; its exit code, the box texts
+    # and Wine's trace: the program's debug lines, heap errors, relayed calls.
+    m.wine("reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/f", "/d",
+           "user32.MessageBoxA;user32.SetDlgItemTextA;user32.DrawTextA;advapi32.RegDeleteKeyA")
+    m.wine("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\QT58Uninstall.exe", "/v", "Version", "/f", "/d",
+           "nt40" if m.s.run == "refused" else FAMILIES[m.s.family])
     with open(os.path.join(m.bin, "run.err"), "w+", encoding="cp1252", errors="replace") as err:
-        out = m.wine("C:\\qt58test\\standin.exe", "run", *ANSWERS.get(m.s.run, ANSWERS["normal"]), "--",
-                     "C:\\qt58test\\QT58Uninstall.exe", out=subprocess.PIPE, err=err,
-                     env={"WINEDEBUG": "+relay,warn+debugstr,warn+heap"}).stdout.decode("cp1252")
+        out = m.wine("C:\\qt58test\\standin.exe", "run", *RUNS[m.s.run][0], "--", "C:\\qt58test\\QT58Uninstall.exe",
+                     out=subprocess.PIPE, err=err, env={"WINEDEBUG": "+relay,warn+debugstr,warn+heap"})
         err.seek(0)
         trace = err.read()
     m.wine("reg", "delete", "HKCU\\Software\\Wine\\Debug", "/f")
+    out = out.stdout.decode("cp1252", "replace")
     code = re.search(r"exit code: (\d+)", out)
-    return (int(code.group(1)) if code else None), out, trace
+    return code and int(code.group(1)), out, trace
 
 
 def calls(trace, function):
-    # (arguments, return value) of each relayed call of a function, in order.
-    found, open_calls = [], {}
+    # (arguments, result) of each relayed call of a function, in order.
+    found, called = [], {}
     for thread, what, rest in re.findall(r"^(\w+):(Call|Ret ) \w+\.%s\((.*)$" % function, trace, re.M):
         if what == "Call":
-            open_calls[thread] = rest
-        elif thread in open_calls:
-            found.append((open_calls.pop(thread), int(re.search(r"retval=(\w+)", rest).group(1), 16)))
+            called[thread] = rest
+        elif thread in called:
+            found.append((called.pop(thread), int(re.search(r"retval=(\w+)", rest).group(1), 16)))
     return found
 
 
-def replay_9x_key_deletions(m, trace, state):
+def finish_9x_key_deletions(m, trace):
     # Wine playing 9x deletes a key's subkeys only while each name is shorter
     # than the one before, then refuses the key (5); Windows 98 and Me delete
-    # the whole tree. Such refused deletions are carried out here as 98 would.
-    roots = {"80000000": "HKCR", "80000001": "HKCU", "80000002": "HKLM", "80000003": "HKU", "80000005": "HKCC"}
+    # the whole tree, which is done here for every deletion Wine refused.
+    roots = {"0": "HKCR", "1": "HKCU", "2": "HKLM", "3": "HKU", "5": "HKCC"}
     for arguments, result in calls(trace, "RegDeleteKeyA"):
-        match = re.match(r'\w*(8000000\d),\w+ "(.*)"\)', arguments)
+        match = re.match(r'\w*8000000(\d),\w+ "(.*)"\)', arguments)
         if match and result == 5 and match.group(1) in roots:
-            key = roots[match.group(1)] + "\\" + match.group(2).replace("\\\\", "\\")
-            m.wine("reg", "delete", key, "/f")
+            m.wine("reg", "delete", roots[match.group(1)] + "\\" + match.group(2).replace("\\\\", "\\"), "/f")
 
 
 def restart(m):
-    # Wine runs RunOnce values from the newest to the oldest; Windows 98 runs them
-    # in the order written, which the nested "rd" commands rely on. Rewritten here
-    # newest first, Wine's order becomes the written one.
-    if m.s.family in ("98", "me"):
-        values = State.__new__(State)
-        values.files, values.keys, values.values = {}, {}, {}
-        m.wine("reg", "export", export_name(RUNONCE), "C:\\qt58test\\runonce.reg", "/y")
-        values.read_export(os.path.join(m.bin, "runonce.reg"))
-        serial = sorted(((int(n), d) for (k, n), (_, _, d) in values.values.items() if n.isdigit()), reverse=True)
-        for number, data in serial:
+    # Wine runs RunOnce values from the newest to the oldest; Windows 98 runs
+    # them in the order written, which nested "rd" commands need. Written again
+    # newest first, they run in Wine in the order the program wrote them.
+    if not m.s.nt:
+        serials = sorted(((int(n), text_of(v[2])) for (k, n), v in State(m, None, [RUNONCE]).values.items()
+                          if n.isdigit()), reverse=True)
+        for number, command in serials:
             m.wine("reg", "delete", RUNONCE, "/v", str(number), "/f")
-        for number, data in serial:
-            m.wine("reg", "add", RUNONCE, "/v", str(number), "/d", re.sub(r"\\(.)", r"\1", data[1:-1]), "/f")
+        for number, command in serials:
+            m.wine("reg", "add", RUNONCE, "/v", str(number), "/d", command, "/f")
     m.wine("wineboot", "-r")
 
-
-def spooler_state(m):
-    out = m.wine("sc", "query", "spooler", out=subprocess.PIPE).stdout.decode("cp1252", "replace")
-    match = re.search(r"STATE\s*:\s*\d+\s+(\w+)", out)
-    return match.group(1) if match else "absent"
-
-
-# ---------------------------------------------------------------- judging
 
 class Outcome:
     def __init__(self):
@@ -444,181 +379,138 @@ class Outcome:
 
 
 def moved_aside(states):
-    # Files that the run moved into the temporary folder and scheduled for
-    # deletion at the restart (NT family), by their size and time, which the
-    # move keeps: (size, time) -> moved path.
+    # Files the run moved into the temporary folder and scheduled for deletion
+    # (NT family), by the size and time that the move keeps: (size, time) -> path.
     before, after, restarted = states
     pending = {re.sub(r"\\+", r"\\", p).rstrip(".")[4:] for p in
                text_of(after.values.get(PENDING, (0, 0, ""))[2]).upper().split("\0")}
-    return {(info[2], info[3]): upper for upper, info in after.files.items()
+    return {info[2:4]: upper for upper, info in after.files.items()
             if upper not in before.files and upper not in restarted.files and upper in pending}
 
 
-def judge_items(o, s, items, states, held, moved):
+def judge_items(o, items, states, held, moved):
     before, after, restarted = states
     for item in items:
         s0, s1, s2 = (x.state(item) for x in states)
-        in_use = any(h.upper().startswith(item.id()) for h in held) or "program" in item.flags
-        was_moved = item.kind == "file" and s0 is not None and s0[1:3] in moved
+        in_use = "program" in item.flags or any((h + "\\").upper().startswith(item.id + "\\") for h in held)
+        later = s1 is not None or item.kind == "file" and s0 is not None and s0[1:3] in moved
         if item.kind == "write":
-            got1, got2 = after.string(item.path, item.name), restarted.string(item.path, item.name)
-            if got1 != item.data or got2 != (item.data if item.expect == "y" else None):
-                o.faults.append("written wrong: %s: wanted %r, after the run %r, after the restart %r"
-                                % (item.shown(), item.data, got1, got2))
-            else:
-                o.count("values written as expected")
+            got = after.string(item.path, item.name), restarted.string(item.path, item.name)
+            fault = got != (item.data, item.data if item.expect == "y" else None) and \
+                "written wrong: %s: wanted %r, after the run %r, after the restart %r" % ((item, item.data) + got)
         elif s0 is None:
-            o.faults.append("not planted: " + item.shown())
+            fault = "not planted: %s" % item
         elif item.expect == "s":
-            consumed = item.kind == "value" and item.path.upper() == RUNONCE
-            if s1 != s0 or (s2 != s0 and not consumed):
-                o.faults.append("%s: %s" % ("removed" if s2 is None or s1 is None else "changed", item.shown()))
-            else:
-                o.count("items kept")
+            fault = (s1 != s0 or s2 != s0 and item.path.upper() != RUNONCE) and \
+                "%s: %s" % ("changed" if s1 and s2 else "removed", item)
         elif s2 is not None:
-            o.faults.append("left after the restart: " + item.shown())
-        elif item.expect == "w" and s1 is None and not was_moved:
-            o.faults.append("gone before the restart: " + item.shown())
-        elif (s1 is not None or was_moved) and not in_use:
-            o.faults.append("left for the restart though not in use: " + item.shown())
+            fault = "left after the restart: %s" % item
+        elif item.expect == "w" and not later:
+            fault = "gone before the restart: %s" % item
         else:
-            o.count("removed %s%s" % (item.kind, " at the restart" if s1 is not None or was_moved else ""))
+            fault = later and not in_use and "left for the restart though not in use: %s" % item
+        if fault:
+            o.faults.append(fault)
+        else:
+            o.count("kept" if item.expect == "s" else "written" if item.kind == "write" else
+                    "removed %s%s" % (item.kind, " at the restart" if later else ""))
 
 
 def judge_others(o, s, items, states, moved):
     # Every difference that no item accounts for.
-    listed = {i.id() for i in items}
-    folders = {i.id(): i for i in items if i.kind in ("dir", "key", "link")}
-    written = [i.path.upper() for i in items if i.kind == "write"]
-    for table, kind in (("files", "file"), ("keys", "key"), ("values", "value")):
-        tables = [getattr(x, table) for x in states]
-        for upper in set().union(*tables):
-            got = [t.get(upper) for t in tables]
-            if table == "files":
-                got = [g and (g[1], g[2], 0 if g[1] else g[3], g[4]) for g in got]
+    listed = {i.id for i in items}
+    holders = {i.id: i for i in items if i.kind in ("dir", "key", "link")}
+    written = [i.path.upper() + "\\" for i in items if i.kind == "write"]
+    for table in ("files", "keys", "values"):
+        maps = [getattr(x, table) for x in states]
+        for upper in set().union(*maps):
+            got = [t[upper][1:] if upper in t else None for t in maps]
             if got[0] == got[1] == got[2] or upper in listed:
                 continue
-            shown = next(t[upper] for t in tables if upper in t)
+            shown = next(t[upper] for t in maps if upper in t)
             shown = shown[0] if table == "files" else shown if table == "keys" else '%s value "%s"' % shown[:2]
-            path = upper[0] if kind == "value" else upper
-            holder = folders.get(path) if kind == "value" else None
+            path = upper[0] if table == "values" else upper
+            holder = holders.get(path) if table == "values" else None
             while holder is None and "\\" in path:
                 path = path.rsplit("\\", 1)[0]
-                holder = folders.get(path)
-            if holder and holder.expect in "gw":
+                holder = holders.get(path)
+            if holder and holder.expect in "gw" or table == "keys" and any(w.startswith(upper + "\\")
+                                                                         for w in written):
                 continue
             if holder:
-                o.faults.append("changed inside %s: %s %s" % (holder.shown(), kind, shown))
-            elif kind == "key" and any(w.startswith(upper) for w in written):
-                continue
-            elif not known_change(o, s, kind, upper, got, shown, moved):
-                how = "added" if got[0] is None else "removed" if got[2] is None else "changed"
-                o.faults.append("unlisted change: %s %s %s" % (kind, shown, how))
+                o.faults.append("changed inside %s: %s" % (holder, shown))
+            elif not known_change(o, s, table, upper, got, moved):
+                o.faults.append("unlisted change: %s %s" % (shown, "added" if got[0] is None else
+                                                             "removed" if got[2] is None else "changed"))
 
 
-def known_change(o, s, kind, upper, got, shown, moved):
-    # What a run leaves for the restart, what a service start changes, and the
-    # runner's own settings.
-    nine_x = s.family in ("98", "me")
-    if kind == "file" and nine_x and upper in ("C:\\WINDOWS\\WININIT.INI", "C:\\WINDOWS\\WININIT.BAK"):
-        if upper.endswith(".INI") and got[2] is not None:
-            o.faults.append("WININIT.INI not carried out at the restart")
-        o.count("restart instructions")
+def known_change(o, s, table, upper, got, moved):
+    # What a run leaves for the restart, and what Wine or the runner write.
+    if table == "files" and not s.nt and upper in ("C:\\WINDOWS\\WININIT.INI", "C:\\WINDOWS\\WININIT.BAK") or \
+            table == "files" and upper in moved.values() or table == "values" and upper == PENDING:
+        if got[2] is not None and not upper.endswith(".BAK"):
+            o.faults.append("restart instructions not carried out: " + str(upper))
+        o.count("restart instructions and moved items")
         return True
-    if kind == "file" and upper in moved.values():
-        o.count("moved aside for the restart")
-        return True
-    if kind == "value" and upper == PENDING:
-        if got[2] is not None:
-            o.faults.append("pending renames not carried out at the restart")
-        o.count("restart instructions")
-        return True
-    if kind == "value" and nine_x and upper[0] == RUNONCE and got[0] is None and got[2] is None:
-        o.count("restart instructions")
-        return text_of(got[1][2]).lower().startswith("command /c rd ")
-    # The service manager counts every service start.
-    if kind == "value" and upper == ("HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT", ""):
-        return True
-    return kind in ("key", "value") and "\\SOFTWARE\\WINE" in (upper[0] if kind == "value" else upper)
-
-
-def text_of(data):
-    # A value's data as the text it holds (strings and multi-strings), else as written.
-    if not data:
-        return ""
-    if data.startswith('"'):
-        return re.sub(r"\\(.)", r"\1", data[1:-1])
-    if data.startswith(("hex(1):", "hex(2):", "hex(7):")):
-        raw = bytes.fromhex(data[7:].replace(",", "").replace("\\", "").replace(" ", ""))
-        return raw.decode("utf-16-le", "replace").rstrip("\0")
-    return data
+    if table == "values" and not s.nt and upper[0] == RUNONCE and got[0] is None and got[2] is None:
+        o.count("restart instructions and moved items")
+        return text_of(got[1][1]).lower().startswith("command /c rd ")
+    return upper == SERVICE_COUNT or "\\SOFTWARE\\WINE" in (upper[0] if table == "values" else upper)
 
 
 def judge_run(o, s, code, out, trace, companions, shorts, spooler):
-    if code != EXIT_CODES[s.run]:
-        o.faults.append("exit code %s, wanted %d" % (code, EXIT_CODES[s.run]))
-    boxes = []
-    for arguments, _ in calls(trace, "MessageBoxA"):
-        texts = re.findall(r'"((?:[^"\\]|\\.)*)"', arguments)
-        boxes.append((texts[-1], int(arguments.rsplit(",", 1)[1].split(")")[0], 16)))
+    boxes = [(re.findall(r'"((?:[^"\\]|\\.)*)"', a)[-1], int(a.rsplit(",", 1)[1].split(")")[0], 16))
+             for a, _ in calls(trace, "MessageBoxA")]
+    for fault, wanted, got in (("exit code", RUNS[s.run][2], code), ("boxes", RUNS[s.run][1], boxes)):
+        if got != wanted:
+            o.faults.append("%s %s, wanted %s" % (fault, got, wanted))
     if "VORSICHT!" in dict(boxes) and "wird der Quenmar T58 von Ihrem System" not in out:
         o.faults.append("the warning does not name the product: " + out)
-    if boxes != BOXES[s.run]:
-        o.faults.append("boxes %s, wanted %s" % (boxes, BOXES[s.run]))
-    heap = re.findall(r"^\w+:warn:heap:.*$", trace, re.M)
-    o.faults += ["heap error: " + line for line in heap[:5]]
-    o.notes += re.findall(r'OutputDebugStringA "((?:Cannot|Failed)[^"]*)"', trace)
+    o.faults += ["heap: " + line for line in re.findall(r"^\w+:warn:heap:.*$", trace, re.M)[:5]]
+    o.notes += re.findall(r'OutputDebugStringA "((?:Cannot|Failed|Could not)[^"]*)"', trace)
     if s.run != "normal":
         return
-    monitor = "%s -u\t%s\tshown" % (shorts["monitor"], shorts["install"])
-    wanted = [monitor] if shorts["monitor"] else []
-    if s.family in ("2k", "xp") and s.printers != "othermaker" and shorts["status"]:
-        wanted.append("QnmBceS.exe -u\tC:\\windows\\system32\\\thidden")
+    wanted = ["%s -u\t%s\tshown" % (shorts["monitor"], shorts["install"])] if shorts["monitor"] else []
+    wanted += ["QnmBceS.exe -u\tC:\\windows\\system32\\\thidden"] if shorts["status"] else []
     if sorted(companions) != sorted(wanted):
         o.faults.append("companions started as %s, wanted %s" % (companions, wanted))
-    if s.family in ("2k", "xp") and spooler != "RUNNING":
+    if s.nt and spooler != "RUNNING":
         o.faults.append("spooler %s after the run" % spooler)
     phase, seen = "", []
-    for thread, function, rest in re.findall(r"^(\w+):Call user32\.(SetDlgItemTextA|DrawTextA)\((.*)$", trace, re.M):
+    for function, rest in re.findall(r"^\w+:Call user32\.(SetDlgItemTextA|DrawTextA)\((.*)$", trace, re.M):
         text = re.search(r'"((?:[^"\\]|\\.)*)"', rest)
-        if function == "SetDlgItemTextA" and ",000003e9," in rest and text:
+        if function == "SetDlgItemTextA" and ",000003e9," in rest:
             phase = text.group(1)
-        elif function == "DrawTextA" and text and re.match(r"^\d+%$", text.group(1)):
-            step = (phase, int(text.group(1)[:-1]))
-            if not seen or seen[-1] != step:
-                seen.append(step)
-    wanted = [("", 0)] + [(text, p) for text, first, end in PHASES for p in range(first, end)
-                         if first != 26 or shorts["monitor"]]
+        elif function == "DrawTextA" and re.match(r"\d+%$", text.group(1)) and \
+                (phase, int(text.group(1)[:-1])) not in seen[-1:]:
+            seen.append((phase, int(text.group(1)[:-1])))
+    wanted = [("", 0)] + [(t, p) for t, first, end in PHASES for p in range(first, end) if first != 26 or wanted]
     if seen != wanted:
-        first = next((i for i, (a, b) in enumerate(zip(seen, wanted)) if a != b), min(len(seen), len(wanted)))
-        o.faults.append("progress steps differ at step %d: %s, wanted %s" % (first, seen[first:first + 3],
-                                                                             wanted[first:first + 3]))
+        at = next((i for i, (a, b) in enumerate(zip(seen, wanted)) if a != b), min(len(seen), len(wanted)))
+        o.faults.append("progress steps from %s, wanted from %s" % (seen[at:at + 3], wanted[at:at + 3]))
 
-
-# ---------------------------------------------------------------- scenarios
 
 def run_scenario(s, keep=False, verbose=False):
     m, o, started = Machine(s), Outcome(), time.time()
     try:
         m.create()
-        sid = user_sid(m)
-        items = s.items(m.user, sid)
-        if s.family in ("2k", "xp") and "spoolerstopped" not in s.tags:
+        items = s.items(m.user, m.sid)
+        if s.nt and "spoolerstopped" not in s.tags:
             m.wine("net", "start", "spooler")
         holder = plant(m, items)
-        names = s.names(m.user)
-        shorts = {k: short(m, names["INSTALL"] + p) for k, p in (("install", ""), ("monitor", "\\REZevavav_T58.exe"))}
+        shorts = {k: m.output("C:\\qt58test\\standin.exe", "short", s.installdir + p).strip()
+                  for k, p in (("install", ""), ("monitor", "\\REZevavav_T58.exe"))}
         for item in items:
-            if item.kind == "write":
-                item.data = re.sub(r"\{short:([^}]*)\}", lambda x: short(m, x.group(1)) or x.group(1), item.data)
-        held = [i.path for i in items if "open" in i.flags or i.flags & {"held", "running"} and s.load == "inuse"]
+            item.data = re.sub(r"\{short:([^}]*)\}", lambda x: m.output("C:\\qt58test\\standin.exe", "short",
+                                                                         x.group(1)).strip(), item.data)
         locked = [i.path for i in items if "locked" in i.flags]
         states = [State(m, locked)]
-        shorts["status"] = "C:\\WINDOWS\\SYSTEM32\\QNMBCES.EXE" in states[0].files
+        shorts["status"] = s.nt and s.printers != "othermaker" and "C:\\WINDOWS\\SYSTEM32\\QNMBCES.EXE" in \
+            states[0].files
         code, out, trace = run_program(m)
-        if s.family in ("98", "me"):
-            replay_9x_key_deletions(m, trace, states[0])
-        spooler = spooler_state(m)
+        if not s.nt:
+            finish_9x_key_deletions(m, trace)
+        spooler = re.search(r"STATE\s*:\s*\d+\s+(\w+)", m.output("sc", "query", "spooler"))
         states.append(State(m, locked))
         holder.stdin.close()
         holder.wait(timeout=60)
@@ -627,52 +519,41 @@ def run_scenario(s, keep=False, verbose=False):
         record = os.path.join(m.bin, "companions.txt")
         companions = open(record, encoding="cp1252").read().splitlines() if os.path.exists(record) else []
         moved = moved_aside(states)
-        judge_items(o, s, items, states, held, moved)
+        held = [i.path for i in items if "open" in i.flags or s.load == "inuse" and i.flags & {"held", "running"}]
+        judge_items(o, items, states, held, moved)
         judge_others(o, s, items, states, moved)
-        judge_run(o, s, code, out, trace, companions, shorts, spooler)
+        judge_run(o, s, code, out, trace, companions, shorts, spooler and spooler.group(1))
+    except Exception as error:  # a machine that cannot be run is a failed scenario, with its reason
+        o.faults.append("could not run: %r" % error)
     finally:
         if not keep:
             m.destroy()
     lines = ["%s: %s (%.0f s)" % (s.name, "FAIL" if o.faults else "PASS", time.time() - started)]
     lines += ["  %d %s" % (n, what) for what, n in sorted(o.counts.items())]
-    lines += ["  traced failure: " + n for n in o.notes[:20 if verbose else 3]]
+    lines += ["  traced failure: " + n for n in o.notes[:None if verbose else 3]]
     lines += ["  FAULT " + f for f in o.faults[:None if verbose else 25]]
-    if len(o.faults) > 25 and not verbose:
-        lines.append("  ... and %d more faults" % (len(o.faults) - 25))
-    return not o.faults, lines
-
-
-def user_sid(m):
-    with open(os.path.join(m.prefix, "user.reg"), encoding="utf-8", errors="replace") as f:
-        match = re.search(r"S-1-5-21-[\d-]+", f.read())
-    return match.group(0) if match else "S-1-5-21-0-0-0-1000"
-
-
-def short(m, path):
-    out = m.wine("C:\\qt58test\\standin.exe", "short", path, out=subprocess.PIPE).stdout
-    return out.decode("cp1252").strip()
+    return not o.faults, lines + (["  ... %d more faults" % (len(o.faults) - 25)] if len(o.faults) > 25 and
+                                  not verbose else [])
 
 
 def main():
     parser = argparse.ArgumentParser(description="Whole-machine acceptance of the removal program.")
     parser.add_argument("--matrix", action="store_true", help="every scenario of tests/machine/scenarios.tsv")
-    parser.add_argument("--only", nargs="*", default=[], help="scenarios whose name holds one of these")
+    parser.add_argument("--only", nargs="*", default=[], help="the scenarios whose names hold one of these")
     parser.add_argument("--jobs", type=int, default=(os.cpu_count() or 1) + 1)
-    parser.add_argument("--keep", action="store_true", help="keep the machines (build/.../acceptance)")
+    parser.add_argument("--keep", action="store_true", help="keep the machines in <build>/acceptance")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
     chosen = scenarios(args.matrix, args.only)
     print("acceptance: %s on %d planted machines" % (os.path.join(BUILD, "QT58Uninstall.exe"), len(chosen)))
     os.makedirs(os.path.join(TOP, BUILD, "acceptance"), exist_ok=True)
-    passed = 0
     with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
-        futures = [pool.submit(run_scenario, s, args.keep, args.verbose) for s in chosen]
-        for future in concurrent.futures.as_completed(futures):
-            ok, lines = future.result()
-            passed += ok
-            print("\n".join(lines), flush=True)
+        results = [pool.submit(run_scenario, s, args.keep, args.verbose) for s in chosen]
+        for done in concurrent.futures.as_completed(results):
+            print("\n".join(done.result()[1]), flush=True)
+    passed = sum(r.result()[0] for r in results)
     print("acceptance: %d of %d scenarios passed" % (passed, len(chosen)))
-    return 0 if passed == len(chosen) else 1
+    return 0 if chosen and passed == len(chosen) else 1
 
 
 if __name__ == "__main__":
