@@ -35,10 +35,10 @@ RUNONCE = "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE"
 PENDING = ("HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SESSION MANAGER", "PENDINGFILERENAMEOPERATIONS")
 # The service manager counts every service start here.
 SERVICE_COUNT = ("HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT", "")
-RUNS = {  # boxes answered, then the boxes wanted (caption, flags) and the exit code
-    "normal": (["VORSICHT!=OK", "Deinstallation abgeschlossen=NO", "Neustart erforderlich=OK"],
+RUNS = {  # the buttons pressed in turn (IDOK, IDCANCEL, IDNO), the boxes wanted (caption, flags), the exit code
+    "normal": (["1", "7", "1"],
                [("VORSICHT!", 0x131), ("Deinstallation abgeschlossen", 0x24), ("Neustart erforderlich", 0x40)], 0),
-    "declined": (["VORSICHT!=CANCEL"], [("VORSICHT!", 0x131)], 4),
+    "declined": (["2"], [("VORSICHT!", 0x131)], 4),
     "refused": ([], [("Quenmar T58 deinstallieren", 0x40)], 1)}
 PHASES = [("Vorbereitung der Deinstallation...", 1, 4), ("Dateien werden entfernt...", 4, 26),
           ("Dateien werden entfernt...", 26, 36), ("Registrierungseintr\\xe4ge werden entfernt...", 36, 68),

@@ -1,9 +1,9 @@
 /*
  * Stand-in for what a planted test machine needs beside the removal program:
- *   standin run <caption>=<OK|CANCEL|YES|NO>... -- <program>
- *       starts the program, answers its message boxes by caption in that
- *       order (any other box with the answer that changes nothing) and
- *       prints its exit code;
+ *   standin run <button id>... -- <program>
+ *       starts the program, answers its message boxes in turn with those
+ *       buttons (any further box with the one that changes nothing), prints
+ *       their captions and texts, and its exit code;
  *   standin hold        reads "F <path>" (held open without delete sharing),
  *       "M <path>" (mapped as a running program's image),
  *       "K <key below HKCC>[<tab><value><tab><data>]" (volatile key) and
@@ -17,25 +17,14 @@
  */
 #include <windows.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <share.h>
 
 #define RUN_LIMIT_MS 600000
 
-static const struct { const char *name; int id; } Buttons[] = {
-    { "OK", IDOK }, { "CANCEL", IDCANCEL }, { "YES", IDYES }, { "NO", IDNO },
-};
-
 static char **Answers;
 static int AnswerCount, NextAnswer;
-
-static int ButtonId(const char *name)
-{
-    for (unsigned i = 0; i < sizeof(Buttons) / sizeof(Buttons[0]); i++)
-        if (strcmp(name, Buttons[i].name) == 0)
-            return Buttons[i].id;
-    return 0;
-}
 
 /* Answers one visible message box of the program (a dialog with a static
    text 0xFFFF) unless it was answered already and is still closing. */
@@ -43,25 +32,18 @@ static BOOL CALLBACK AnswerBox(HWND window, LPARAM process)
 {
     char className[16] = "", caption[256] = "", text[1024] = "";
     DWORD owner = 0;
-    const char *equals;
-    int id = 0;
+    int id;
 
     GetWindowThreadProcessId(window, &owner);
     GetClassNameA(window, className, sizeof(className));
     if (owner != (DWORD)process || strcmp(className, "#32770") != 0 || !IsWindowVisible(window)
         || GetDlgItem(window, 0xFFFF) == NULL || GetPropA(window, "answered") != NULL)
         return TRUE;
-    GetWindowTextA(window, caption, sizeof(caption));
-    if (NextAnswer < AnswerCount) {
-        equals = strrchr(Answers[NextAnswer], '=');
-        if (equals != NULL && (size_t)(equals - Answers[NextAnswer]) == strlen(caption)
-            && strncmp(Answers[NextAnswer], caption, strlen(caption)) == 0) {
-            id = ButtonId(equals + 1);
-            NextAnswer++;
-        }
-    }
-    if (id == 0)
+    if (NextAnswer < AnswerCount)
+        id = atoi(Answers[NextAnswer++]);
+    else
         id = GetDlgItem(window, IDCANCEL) ? IDCANCEL : GetDlgItem(window, IDNO) ? IDNO : IDOK;
+    GetWindowTextA(window, caption, sizeof(caption));
     GetDlgItemTextA(window, 0xFFFF, text, sizeof(text));
     printf("box: %s: %s\n", caption, text);
     SetPropA(window, "answered", (HANDLE)1);
