@@ -17,6 +17,7 @@
 
 import argparse
 import concurrent.futures
+import fnmatch
 import os
 import re
 import shutil
@@ -142,7 +143,7 @@ def scenarios(matrix, only):
     found = [Scenario(name, family, printers, load, *rest)
              for name, fams, sets, loads, *rest in rows(os.path.join(DATA, "scenarios.tsv"))
              for family in families(fams) for printers in sets.split(",") for load in loads.split(",")]
-    return [s for s in found if matrix or any(o in s.name for o in only)]
+    return [s for s in found if matrix or any(fnmatch.fnmatch(s.name, o) for o in only)]
 
 
 class Machine:
@@ -372,10 +373,11 @@ def restart(m):
 
 class Outcome:
     def __init__(self):
-        self.faults, self.counts, self.notes = [], {}, []
+        self.faults, self.counts, self.notes, self.items = [], {}, [], []
 
-    def count(self, what):
+    def count(self, what, item=None):
         self.counts[what] = self.counts.get(what, 0) + 1
+        self.items += ["  %s: %s" % (what, item)] if item else []
 
 
 def moved_aside(states):
@@ -413,7 +415,7 @@ def judge_items(o, items, states, held, moved):
             o.faults.append(fault)
         else:
             o.count("kept" if item.expect == "s" else "written" if item.kind == "write" else
-                    "removed %s%s" % (item.kind, " at the restart" if later else ""))
+                    "removed %s%s" % (item.kind, " at the restart" if later else ""), item)
 
 
 def judge_others(o, s, items, states, moved):
@@ -529,6 +531,7 @@ def run_scenario(s, keep=False, verbose=False):
         if not keep:
             m.destroy()
     lines = ["%s: %s (%.0f s)" % (s.name, "FAIL" if o.faults else "PASS", time.time() - started)]
+    lines += sorted(o.items) if verbose else []
     lines += ["  %d %s" % (n, what) for what, n in sorted(o.counts.items())]
     lines += ["  traced failure: " + n for n in o.notes[:None if verbose else 3]]
     lines += ["  FAULT " + f for f in o.faults[:None if verbose else 25]]
@@ -539,7 +542,7 @@ def run_scenario(s, keep=False, verbose=False):
 def main():
     parser = argparse.ArgumentParser(description="Whole-machine acceptance of the removal program.")
     parser.add_argument("--matrix", action="store_true", help="every scenario of tests/machine/scenarios.tsv")
-    parser.add_argument("--only", nargs="*", default=[], help="the scenarios whose names hold one of these")
+    parser.add_argument("--only", nargs="*", default=[], help="the scenarios of these names (* and ? match any)")
     parser.add_argument("--jobs", type=int, default=(os.cpu_count() or 1) + 1)
     parser.add_argument("--keep", action="store_true", help="keep the machines in <build>/acceptance")
     parser.add_argument("--verbose", action="store_true")
