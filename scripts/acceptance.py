@@ -303,7 +303,9 @@ class State:
             if line.startswith("["):
                 root, _, rest = line[1:-1].partition("\\")
                 key = ROOTS[root] + ("\\" + rest if rest else "")
-                self.keys[key.upper()] = key
+                # 64-bit Wine's view for 32-bit programs, which 32-bit Windows does not have.
+                key = None if "\\WOW6432NODE" in key.upper() else key
+                self.keys.update({key.upper(): key} if key else {})
             elif key and line[:1] in ('"', "@"):
                 m = re.match(r'(@|"((?:[^"\\]|\\.)*)")=(.*)', line)
                 name = re.sub(r"\\(.)", r"\1", m.group(2) or "")
