@@ -376,16 +376,14 @@ def finish_9x_key_deletions(m, trace):
 
 
 def restart(m):
-    # Wine runs RunOnce values from the newest to the oldest; Windows 98 runs
-    # them in the order written, which nested "rd" commands need. Written again
-    # newest first, they run in Wine in the order the program wrote them.
+    # Wine keeps values in name order and runs RunOnce values from the last to the
+    # first; Windows 98 runs them in the order written, which nested "rd" commands
+    # need. Renamed so that the first written sorts last, they run in that order.
     if not m.s.nt:
-        serials = sorted(((int(n), text_of(v[2])) for (k, n), v in State(m, None, [RUNONCE]).values.items()
-                          if n.isdigit()), reverse=True)
-        for number, command in serials:
-            m.wine("reg", "delete", RUNONCE, "/v", str(number), "/f")
-        for number, command in serials:
-            m.wine("reg", "add", RUNONCE, "/v", str(number), "/d", command, "/f")
+        for (key, name), value in State(m, None, [RUNONCE]).values.items():
+            if name.isdigit():
+                m.wine("reg", "delete", RUNONCE, "/v", name, "/f")
+                m.wine("reg", "add", RUNONCE, "/v", "%05d" % (99999 - int(name)), "/d", text_of(value[2]), "/f")
     m.wine("wineboot", "-r")
 
 
