@@ -117,11 +117,11 @@ LONG DeleteKeyTree(const char *path)
 }
 
 /* True when one of the first values of key is named valueName and holds
-   wantedData as a whole string of at most 255 bytes (both ignoring case). */
+   wantedData as its one string, in at most 255 bytes (both ignoring case). */
 static int KeyHoldsValue(HKEY key, const char *valueName, const char *wantedData)
 {
     char name[256], data[256];
-    DWORD index, nameSize, dataSize;
+    DWORD index, nameSize, dataSize, length;
     LONG status;
 
     for (index = 0; index < SEARCHED_VALUES; index++) {
@@ -137,10 +137,14 @@ static int KeyHoldsValue(HKEY key, const char *valueName, const char *wantedData
         dataSize = 255;
         if (RegQueryValueExA(key, valueName, NULL, NULL, (BYTE *)data, &dataSize) != ERROR_SUCCESS)
             return 0;
-        /* The data may come without its terminator; a zero before its last
-           byte means it holds more than the one string. */
+        /* The data may come without its terminator, or with a buffer's worth
+           of zeros after it (a multi-string of one string ends in two); any
+           other byte after the first zero means more than the one string. */
         data[dataSize] = '\0';
-        return strlen(data) + 1 >= dataSize && _stricmp(data, wantedData) == 0;
+        for (length = strlen(data); length < dataSize; length++)
+            if (data[length] != '\0')
+                return 0;
+        return _stricmp(data, wantedData) == 0;
     }
     return 0;
 }
