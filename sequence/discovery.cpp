@@ -1,5 +1,6 @@
 /* Start-up discovery: which printers of the same maker and model series are
    installed, and in which folder the product is installed. */
+#include <ctype.h>
 #include <direct.h>
 #include <stdio.h>
 #include <string.h>
@@ -102,21 +103,24 @@ void SurveyPrinters(void)
     RegCloseKey(printers);
 }
 
-/* Puts the Program Files folder into a buffer of 256 bytes: the registered
-   one, or else "Program Files" in the root of the Windows drive. */
-static int GetProgramFilesFolder(char *folder)
+/* Puts "Program Files" in the root of the Windows drive into a buffer of 256 bytes. */
+static int GetWindowsDriveProgramFiles(char *folder)
 {
     char windows[MAX_PATH];
-    UINT length;
+    UINT length = GetWindowsDirectoryA(windows, sizeof(windows));
     int written;
 
-    if (ReadMachineText(CurrentVersionKey, "ProgramFilesDir", folder, 256))
-        return 1;
-    length = GetWindowsDirectoryA(windows, sizeof(windows));
     if (length < 3 || length >= sizeof(windows))
         return 0;
     written = snprintf(folder, 256, "%.3sProgram Files", windows);
     return written > 0 && written < 256;
+}
+
+/* Puts the Program Files folder into a buffer of 256 bytes: the registered
+   one, or else "Program Files" in the root of the Windows drive. */
+static int GetProgramFilesFolder(char *folder)
+{
+    return ReadMachineText(CurrentVersionKey, "ProgramFilesDir", folder, 256) || GetWindowsDriveProgramFiles(folder);
 }
 
 /* Turns the registered path of the OCR program into the folder two levels
@@ -157,32 +161,69 @@ static int NamesProductFolder(const char *path)
     return 0;
 }
 
-/* True when folder is the Windows folder or the system folder. */
-static int IsWindowsFolder(const char *folder)
+/* Brings an existing folder to one spelling in a buffer of 256 bytes: its
+   full path (no "." or ".." parts, no doubled or forward separators), in long
+   names, without a trailing separator unless it is a root. 0 when the folder
+   does not exist or the spelling does not fit. */
+static int CanonicalFolder(const char *folder, char *canonical)
 {
-    char windows[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(windows, sizeof(windows));
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(folder, sizeof(full), full, NULL);
+    DWORD attributes;
 
-    if (length != 0 && length < sizeof(windows) && _stricmp(folder, windows) == 0)
-        return 1;
-    length = GetSystemDirectoryA(windows, sizeof(windows));
-    return length != 0 && length < sizeof(windows) && _stricmp(folder, windows) == 0;
+    if (length == 0 || length >= sizeof(full))
+        return 0;
+    length = GetLongPathNameA(full, canonical, 256);
+    if (length == 0 || length >= 256)
+        return 0;
+    while (length > 3 && canonical[length - 1] == '\\')
+        canonical[--length] = '\0';
+    attributes = GetFileAttributesA(canonical);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-/* Refuses a candidate that cannot be the product's folder: not an absolute
-   path with a folder below its root, the Program Files, Windows or system
-   folder, or, with a sibling model installed, a folder outside one named
-   "QuenmarT58". */
-static int IsInstallDirCandidate(const char *candidate, const char *programFiles)
+/* True when a folder in canonical spelling is a drive root, the registered
+   Program Files folder, "Program Files" on the Windows drive, the Windows
+   folder or the system folder, each also brought to its canonical spelling. */
+static int IsSystemFolder(const char *folder)
 {
-    const char *lastSeparator = strrchr(candidate, '\\');
+    char others[4][MAX_PATH] = {}, other[256];
+    int i;
 
-    if (lastSeparator == NULL || lastSeparator[1] == '\0' || PathIsRelativeA(candidate)
-        || PathIsRootA(candidate))
+    ReadMachineText(CurrentVersionKey, "ProgramFilesDir", others[0], 256);
+    GetWindowsDriveProgramFiles(others[1]);
+    GetWindowsDirectoryA(others[2], MAX_PATH);
+    GetSystemDirectoryA(others[3], MAX_PATH);
+    for (i = 0; i < 4; i++)
+        if (others[i][0] != '\0' && CanonicalFolder(others[i], other) && _stricmp(folder, other) == 0)
+            return 1;
+    return PathIsRootA(folder);
+}
+
+/* True for a full path: "C:" alone, "C:Apps" or "\Apps" would be taken
+   from whatever drive and folder are current. */
+static int IsFullPath(const char *path)
+{
+    if (path[0] == '\\')
+        return path[1] == '\\';
+    return isalpha((unsigned char)path[0]) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
+/* Takes a candidate into InstallDir in its canonical spelling unless it
+   cannot be the product's folder: not a full path, a folder that does not
+   exist, a drive root, the Program Files, Windows or system folder however
+   spelt, or, with a sibling model installed, a folder outside one named
+   "QuenmarT58". */
+static int TakeInstallDirCandidate(const char *candidate)
+{
+    char folder[256];
+
+    if (!IsFullPath(candidate) || !CanonicalFolder(candidate, folder) || IsSystemFolder(folder))
         return 0;
-    if (_stricmp(candidate, programFiles) == 0 || IsWindowsFolder(candidate))
+    if (SiblingModelPresent && !NamesProductFolder(folder))
         return 0;
-    return !SiblingModelPresent || NamesProductFolder(candidate);
+    memcpy(InstallDir, folder, strlen(folder) + 1);
+    return 1;
 }
 
 /* Sets DefaultInstallDir and InstallDir: the folder two levels above the
@@ -203,10 +244,8 @@ int FindInstallDir(void)
             DefaultInstallDir[0] = '\0';
     }
     if (ReadMachineText(AppPathsKey OcrProgramName, NULL, candidate, sizeof(candidate))
-        && CutToInstallFolder(candidate) && IsInstallDirCandidate(candidate, programFiles)) {
-        memcpy(InstallDir, candidate, strlen(candidate) + 1);
+        && CutToInstallFolder(candidate) && TakeInstallDirCandidate(candidate))
         return 1;
-    }
     if (!FindFileOnFixedDrives(ProductFolderName) && DefaultInstallDir[0] != '\0')
         memcpy(InstallDir, DefaultInstallDir, strlen(DefaultInstallDir) + 1);
     return 1;
