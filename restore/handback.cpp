@@ -43,38 +43,12 @@ static void ConvertPathForm(char *path, int shortForm)
         memcpy(path, converted, length + 1);
 }
 
-/* True when path names folder itself or something below it (long forms, any case). */
-static int IsInsideFolder(const char *path, const char *folder)
-{
-    char longPath[PathSize], longFolder[PathSize];
-    size_t length;
-
-    if (folder[0] == '\0' || !FormatPath(longPath, "%s", path) || !FormatPath(longFolder, "%s", folder))
-        return 0;
-    ConvertPathForm(longPath, 0);
-    ConvertPathForm(longFolder, 0);
-    length = strlen(longFolder);
-    return _strnicmp(longPath, longFolder, length) == 0 &&
-           (longPath[length] == '\0' || longPath[length] == '\\');
-}
-
-/* True when the found program is a file, and not the product's own copy that waits
-   in the product's folders for its deletion at the next restart. */
-static int IsRemainingProgram(const char *path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return 0;
-    return !IsInsideFolder(path, InstallDir) && !IsInsideFolder(path, DefaultInstallDir);
-}
-
-/* Searches the fixed drives in order for a program and forms its full path; the current
-   drive and folder, FoundFolder and InstallDir are the same afterwards. */
+/* Searches the fixed drives in order for a program outside the product's folders and forms
+   its full path; the current drive and folder and FoundFolder are the same afterwards. */
 static int FindProgramOnFixedDrives(const char *name, char *path)
 {
     char currentDir[MAX_PATH], drives[PathSize];
-    char keptFound[sizeof(FoundFolder)], keptInstallDir[sizeof(InstallDir)];
+    char keptFound[sizeof(FoundFolder)];
     const char *root, *separator;
     DWORD length;
     int drive, found;
@@ -84,7 +58,6 @@ static int FindProgramOnFixedDrives(const char *name, char *path)
         return 0;
     drive = _getdrive();
     memcpy(keptFound, FoundFolder, sizeof(keptFound));
-    memcpy(keptInstallDir, InstallDir, sizeof(keptInstallDir));
     length = GetLogicalDriveStringsA(sizeof(drives), drives);
     if (length == 0 || length >= sizeof(drives))
         drives[0] = '\0';
@@ -92,13 +65,11 @@ static int FindProgramOnFixedDrives(const char *name, char *path)
     for (root = drives; *root != '\0' && !found; root += strlen(root) + 1) {
         if (GetDriveTypeA(root) != DRIVE_FIXED || !SetCurrentDirectoryA(root))
             continue;
-        found = FindNameInTree(name, 1);
-        /* A folder of the program's name also counts as a hit there and sets InstallDir. */
-        memcpy(InstallDir, keptInstallDir, sizeof(InstallDir));
+        found = FindNameInTree(name, 2);
         if (found) {
             length = (DWORD)strlen(FoundFolder);
             separator = (length > 0 && FoundFolder[length - 1] == '\\') ? "" : "\\";
-            found = FormatPath(path, "%s%s%s", FoundFolder, separator, name) && IsRemainingProgram(path);
+            found = FormatPath(path, "%s%s%s", FoundFolder, separator, name);
         }
     }
     _chdrive(drive);

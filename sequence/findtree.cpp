@@ -64,9 +64,33 @@ static int JoinFolderPath(char *path, const char *folder, const char *name)
     return 1;
 }
 
+/* True when folder is one of the product's folders (InstallDir,
+   DefaultInstallDir) or lies below one, compared in long form ignoring case. */
+static int IsInProductFolder(const char *folder)
+{
+    const char *productFolders[2] = {InstallDir, DefaultInstallDir};
+    char product[PENDING_PATH_SIZE];
+    DWORD length;
+    int i;
+
+    for (i = 0; i < 2; i++) {
+        length = GetLongPathNameA(productFolders[i], product, sizeof(product));
+        if (length == 0 || length >= sizeof(product)) {
+            length = (DWORD)strlen(productFolders[i]);
+            memcpy(product, productFolders[i], length + 1);
+        }
+        if (length > 0 && _strnicmp(folder, product, length) == 0
+            && (folder[length] == '\0' || folder[length] == '\\'))
+            return 1;
+    }
+    return 0;
+}
+
 /* Looks at one entry listed in folder: a subfolder is queued, or, when its
    name is the sought one, its full path goes to InstallDir; in mode 1 a
-   matching file (or folder) puts folder into FoundFolder. Entries with the
+   matching file (or folder) puts folder into FoundFolder. Mode 2 takes only a
+   file outside the product's folders, whose copies there wait for their
+   deletion at the next restart, and walks on past them. Entries with the
    system attribute are neither entered nor matched. 1 when found. */
 static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_FIND_DATAA *entry,
                       const char *name, int mode)
@@ -81,12 +105,12 @@ static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_F
     if (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (!JoinFolderPath(path, folder, entry->cFileName))
             return 0;
-        if (!matches || strlen(path) >= sizeof(InstallDir)) {
+        if (!matches || mode == 2 || strlen(path) >= sizeof(InstallDir)) {
             PushPendingFolder(pending, path);
             return 0;
         }
         memcpy(InstallDir, path, strlen(path) + 1);
-    } else if (mode == 0 || !matches) {
+    } else if (mode == 0 || !matches || (mode == 2 && IsInProductFolder(folder))) {
         return 0;
     }
     if (mode != 0)
@@ -116,11 +140,12 @@ static int ListFolder(PendingFolders *pending, const char *folder, const char *n
     return found;
 }
 
-/* Searches the tree below the current folder for a folder (mode 0) or any
-   entry (mode 1) of that name, ignoring case; the subfolders of a folder are
-   visited in the reverse of their listing order. The folders are listed by
-   their full paths: making each one current would cost another open and
-   close per folder, a third of the walk's time under Wine. */
+/* Searches the tree below the current folder for a folder (mode 0), any
+   entry (mode 1) or a file outside the product's folders (mode 2) of that
+   name, ignoring case; the subfolders of a folder are visited in the reverse
+   of their listing order. The folders are listed by their full paths: making
+   each one current would cost another open and close per folder, a third of
+   the walk's time under Wine. */
 int FindNameInTree(const char *name, int mode)
 {
     PendingFolders pending;
