@@ -78,10 +78,12 @@ INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM, LPARAM)
     }
 }
 
+/* The right edge becomes the filled width, not the left edge plus it: the
+   bar's client rectangle, the only one passed, starts at 0. */
 int ScaleBarToPercent(int percent, RECT *rect)
 {
     if (percent < 0 || percent > 100)
         return 0;
-    rect->right = rect->left + (rect->right - rect->left) * percent / 100;
+    rect->right = (rect->right - rect->left) * percent / 100;
     return 1;
 }
