@@ -1,6 +1,4 @@
-/* The registry primitives on data that programs really write: a value's data
-   is one string whatever zeros end it, and key trees go whatever access lists
-   their keys carry. */
+/* Value data as programs write it, and key trees locked against everyone. */
 #include <shlwapi.h>
 #include "test.h"
 
@@ -9,34 +7,20 @@
 
 static const char LongData[300] = Sought;
 
-static const struct {
-    DWORD type, size, valuesBefore; /* size in bytes, zeros included */
-    const char *data;
-    int found;
-} Values[] = {
-    { REG_SZ, 12, 0, Sought, 1 }, { REG_SZ, 12, 0, "qUENMAR t58", 1 },
-    { REG_SZ, 11, 0, Sought, 1 }, /* no terminator */
-    { REG_SZ, 15, 0, Sought "\0\0\0", 1 }, /* a buffer's worth of zeros */
-    { REG_MULTI_SZ, 13, 0, Sought "\0", 1 },
+/* DriverDesc of Parent\0001 after valuesBefore other values; size in bytes, zeros included. */
+static const struct { DWORD type, size, valuesBefore; const char *data; int found; } Values[] = {
+    { REG_SZ, 12, 0, Sought, 1 }, { REG_SZ, 12, 0, "qUENMAR t58", 1 }, { REG_SZ, 11, 0, Sought, 1 },
+    { REG_SZ, 15, 0, Sought "\0\0\0", 1 }, { REG_MULTI_SZ, 13, 0, Sought "\0", 1 },
     { REG_SZ, 17, 0, Sought "\0Plus", 0 }, { REG_MULTI_SZ, 18, 0, Sought "\0Plus\0", 0 },
     { REG_SZ, 15, 0, Sought "\0\0X", 0 }, { REG_SZ, 17, 0, Sought " Plus", 0 },
-    { REG_SZ, 12, 99, Sought, 1 }, { REG_SZ, 12, 100, Sought, 0 }, /* the 101st value is not looked at */
-    { REG_SZ, sizeof(LongData), 0, LongData, 0 },
+    { REG_SZ, 12, 99, Sought, 1 }, { REG_SZ, 12, 100, Sought, 0 }, { REG_SZ, sizeof(LongData), 0, LongData, 0 },
 };
 
-/* Keys made below Parent, the locked ones (an access list that lets nobody
-   in) marked by bits; the tree deleted, and the status wanted. */
-static const struct {
-    const char *keys[4];
-    unsigned locked;
-    const char *deleted;
-    LONG status;
-} Trees[] = {
-    { { "T", "T\\A", "T\\A\\B", "T\\C" }, 0x4, Parent "\\T", ERROR_NO_MORE_ITEMS },
-    { { "T", "T\\A", "T\\A\\B", "T\\C" }, 0xE, Parent "\\T", ERROR_NO_MORE_ITEMS },
-    { { "T", "T\\A", "T\\A\\B", "T\\C" }, 0xF, Parent "\\T", ERROR_NO_MORE_ITEMS },
-    { { "T" }, 0, Parent "\\Missing", ERROR_BADKEY },
-    { { "T" }, 0, "", ERROR_BADKEY },
+/* Keys made below Parent, those of the row's bits with an access list that lets nobody in. */
+static const char *TreeKeys[] = { "T", "T\\A", "T\\A\\B", "T\\C" };
+static const struct { unsigned locked; const char *deleted; LONG status; } Trees[] = {
+    { 0x4, Parent "\\T", ERROR_NO_MORE_ITEMS }, { 0xE, Parent "\\T", ERROR_NO_MORE_ITEMS },
+    { 0xF, Parent "\\T", ERROR_NO_MORE_ITEMS }, { 0, Parent "\\Missing", ERROR_BADKEY }, { 0, "", ERROR_BADKEY },
 };
 
 int main(void)
@@ -48,45 +32,37 @@ int main(void)
     unsigned i, k;
     LONG status, left;
 
+    RegCreateKeyA(HKEY_LOCAL_MACHINE, Parent, &parent);
     for (i = 0; i < ARRAY_SIZE(Values); i++) {
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, Parent);
-        RegCreateKeyA(HKEY_LOCAL_MACHINE, Parent "\\0001", &key);
+        SHDeleteKeyA(parent, "0001");
+        RegCreateKeyA(parent, "0001", &key);
         for (k = 0; k < Values[i].valuesBefore; k++) {
             snprintf(name, sizeof(name), "A%03u", k);
             RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)"", 1);
         }
         RegSetValueExA(key, "DriverDesc", 0, Values[i].type, (const BYTE *)Values[i].data, Values[i].size);
         RegCloseKey(key);
-        RegOpenKeyA(HKEY_LOCAL_MACHINE, Parent, &parent);
-        ok(FindKeyByValue(parent, "DriverDesc", Sought) == Values[i].found, "HKLM\\" Parent "\\0001 DriverDesc "
-           "\"%s\" (%lu bytes, type %lu, after %lu values): found is not %d", Values[i].data, Values[i].size,
-           Values[i].type, Values[i].valuesBefore, Values[i].found);
-        RegCloseKey(parent);
+        ok(FindKeyByValue(parent, "DriverDesc", Sought) == Values[i].found, "HKLM\\" Parent "\\0001 DriverDesc \"%s\" "
+           "(%lu bytes, type %lu) after %lu values: found is not %d", Values[i].data, Values[i].size, Values[i].type,
+           Values[i].valuesBefore, Values[i].found);
     }
     InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
     InitializeSecurityDescriptor(&nobody, SECURITY_DESCRIPTOR_REVISION);
     SetSecurityDescriptorDacl(&nobody, TRUE, &empty, FALSE);
     for (i = 0; i < ARRAY_SIZE(Trees); i++) {
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, Parent);
-        RegCreateKeyA(HKEY_LOCAL_MACHINE, Parent, &parent);
-        for (k = 0; k < ARRAY_SIZE(Trees[i].keys) && Trees[i].keys[k] != NULL; k++) {
-            RegCreateKeyA(parent, Trees[i].keys[k], &key);
+        for (k = 0; k < ARRAY_SIZE(TreeKeys); k++) {
+            RegCreateKeyA(parent, TreeKeys[k], &key);
+            if (Trees[i].locked >> k & 1)
+                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &nobody);
             RegCloseKey(key);
         }
-        /* Children first: a locked parent would refuse to open them. */
-        for (k = ARRAY_SIZE(Trees[i].keys); k-- > 0;)
-            if ((Trees[i].locked >> k & 1) && RegOpenKeyExA(parent, Trees[i].keys[k], 0, WRITE_DAC, &key) == 0) {
-                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &nobody);
-                RegCloseKey(key);
-            }
-        RegCloseKey(parent);
         status = DeleteKeyTree(Trees[i].deleted);
         left = RegOpenKeyExA(HKEY_LOCAL_MACHINE, Parent "\\T", 0, KEY_READ, &key);
-        if (left == ERROR_SUCCESS)
-            RegCloseKey(key);
         ok(status == Trees[i].status && (left == ERROR_FILE_NOT_FOUND) == (status == ERROR_NO_MORE_ITEMS),
            "DeleteKeyTree(\"%s\"), keys locked 0x%x: status %ld, wanted %ld; opening HKLM\\" Parent "\\T gave %ld",
            Trees[i].deleted, Trees[i].locked, status, Trees[i].status, left);
+        if (left == ERROR_SUCCESS)
+            RegCloseKey(key);
     }
     return Done("keytree");
 }

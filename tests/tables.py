@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
 # The name tables as the build compiles them: every row a name the program can
 # use, and one product described by file and registry tables alike.
-import glob
-import os
-import re
-import sys
+import glob, os, re, sys
 
 TOP = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
 DRIVERS = ["spool\\drivers\\w32x86\\", "spool\\drivers\\w32x86\\3\\"]
@@ -25,22 +22,20 @@ RULES = [
 # Tables that delete in shared folders whatever else is installed: no maker-wide name.
 UNCONDITIONAL = ["C2", "C4", "C9", "N2", "N3", "N4", "S1", "S2", "S4", "RegN10", "RegW9", "RegW10", "RegW12"]
 
-with open(os.path.join(TOP, "uninstall.h"), encoding="utf-8") as f:
-    shapes = {m[0]: int(m[1]) for m in re.findall(r"\bTable(\w+)\[(\d+)\]\[\d+\]", f.read())}
+shapes = dict(re.findall(r"\bTable(\w+)\[(\d+)\]\[\d+\]", open(os.path.join(TOP, "uninstall.h")).read()))
 tables = {}
 for path in glob.glob(os.path.join(TOP, "*", "tables", "*.tbl")):
+    rows = [line.rstrip("\n") for line in open(path, encoding="utf-8") if line != "\n" and not line.startswith("#")]
     name = os.path.basename(path)[:-4]
-    with open(path, encoding="utf-8") as f:
-        rows = [line.rstrip("\n") for line in f if line != "\n" and not line.startswith("#")]
-    tables[name] = rows + [""] * (shapes.get(name, 0) - len(rows))  # a row too few is an empty one
-faults = ["%s row %d %r: empty or blank, or holds an empty part, '..' or ':'" % (t, i + 1, r)
+    # As the build compiles it: a row too few is an empty last row.
+    tables[name] = rows + [""] * (int(shapes.get(name, 0)) - len(rows))
+faults = ["%s row %d \"%s\": empty or blank, or holds an empty part, '..' or ':'" % (t, i + 1, r)
           for t, rows in sorted(tables.items()) for i, r in enumerate(rows)
           if r != r.strip() or any(not p.strip() or p == ".." for p in r.split("\\")) or ":" in r]
-faults += ["%s: %r is a maker-wide name" % (t, r) for t in UNCONDITIONAL for r in tables[t]
+faults += ["%s: \"%s\" is a maker-wide name" % (t, r) for t in UNCONDITIONAL for r in tables[t]
            if re.match(r"qnm(?!t58)", r.rsplit("\\", 1)[-1], re.I)]
 for registry, prefix, deleting, reverse in RULES:
-    def spelt(path):
-        return (path if prefix is not None else path.rsplit("\\", 1)[-1]).upper()
+    spelt = (lambda p: p.upper()) if prefix is not None else (lambda p: p.rsplit("\\", 1)[-1].upper())
     key = {(t, r): {spelt(f + r) for f in folders} for t, folders in deleting.items() for r in tables[t]}
     named = {spelt((prefix or "") + r) for r in tables[registry]}
     faults += ["%s names %s, which %s do not delete" % (registry, n, "/".join(deleting))
