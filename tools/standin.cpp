@@ -75,23 +75,18 @@ static int RunProgram(char *commandLine)
 }
 
 /* Creates a key of the current hardware profile, which takes volatile keys
-   only, with one value when given. */
-static int CreateConfigKey(char *line)
+   only, with one value when the line names one. */
+static int CreateConfigKey(const char *line)
 {
-    char *value = strchr(line, '\t'), *data = NULL;
+    char path[512], name[256], data[512];
+    int fields = sscanf(line, "%511[^\t]\t%255[^\t]\t%511[^\n]", path, name, data);
     HKEY key;
 
-    if (value != NULL) {
-        *value++ = '\0';
-        data = strchr(value, '\t');
-        if (data == NULL)
-            return 0;
-        *data++ = '\0';
-    }
-    if (RegCreateKeyExA(HKEY_CURRENT_CONFIG, line, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &key, NULL))
+    if (fields < 1 || RegCreateKeyExA(HKEY_CURRENT_CONFIG, path, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                      NULL, &key, NULL) != ERROR_SUCCESS)
         return 0;
-    if (value != NULL)
-        RegSetValueExA(key, value, 0, REG_SZ, (const BYTE *)data, (DWORD)strlen(data) + 1);
+    if (fields == 3)
+        RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)data, (DWORD)strlen(data) + 1);
     RegCloseKey(key);
     return 1;
 }
@@ -117,15 +112,13 @@ static int LockKey(const char *path)
 static int Hold(void)
 {
     char line[1024];
-    size_t length;
     int ok;
 
     /* The display's first use writes Wine's video keys: done before the
        machine is first recorded, so that they are not taken for the run's. */
     ReleaseDC(NULL, GetDC(NULL));
     while (fgets(line, sizeof(line), stdin) != NULL && line[0] != '\n') {
-        length = strcspn(line, "\r\n");
-        line[length] = '\0';
+        line[strcspn(line, "\r\n")] = '\0';
         if (line[0] == 'F')
             ok = CreateFileA(line + 2, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL)
                  != INVALID_HANDLE_VALUE;
