@@ -427,19 +427,19 @@ def replay_9x_key_deletions(m, trace, state):
 
 
 def restart(m):
-    # Wine runs RunOnce values from the newest to the oldest; Windows 98 runs them
-    # in the order written, which the nested "rd" commands rely on. Rewritten here
-    # newest first, Wine's order becomes the written one.
+    # Wine keeps values in name order and runs RunOnce values from the last to the
+    # first; Windows 98 runs them in the order written, which the nested "rd"
+    # commands rely on. Renamed here so that the first written sorts last, Wine's
+    # order becomes the written one.
     if m.s.family in ("98", "me"):
         values = State.__new__(State)
         values.files, values.keys, values.values = {}, {}, {}
         m.wine("reg", "export", export_name(RUNONCE), "C:\\qt58test\\runonce.reg", "/y")
         values.read_export(os.path.join(m.bin, "runonce.reg"))
-        serial = sorted(((int(n), d) for (k, n), (_, _, d) in values.values.items() if n.isdigit()), reverse=True)
-        for number, data in serial:
+        for number, data in sorted((int(n), d) for (k, n), (_, _, d) in values.values.items() if n.isdigit()):
             m.wine("reg", "delete", RUNONCE, "/v", str(number), "/f")
-        for number, data in serial:
-            m.wine("reg", "add", RUNONCE, "/v", str(number), "/d", re.sub(r"\\(.)", r"\1", data[1:-1]), "/f")
+            m.wine("reg", "add", RUNONCE, "/v", "%05d" % (99999 - number), "/d", re.sub(r"\\(.)", r"\1", data[1:-1]),
+                   "/f")
     m.wine("wineboot", "-r")
 
 
