@@ -134,8 +134,9 @@ class Scenario:
                 items += [Item("value", key, letter, fill(rest[1], names) + r, fill(rest[2], names) or "sz:1")
                           for r in table_rows(path)]
             elif kind in ("key", "value", "write"):
-                for path_, name in ranges(fill(path, names), fill(rest[0], names)):
-                    items.append(Item(kind, reg_path(path_, sid), letter, name, content(fill(rest[1], names))))
+                name, flags = ("", rest[0]) if kind == "key" else (rest[0], "")
+                for path_, name in ranges(fill(path, names), fill(name, names)):
+                    items.append(Item(kind, reg_path(path_, sid), letter, name, content(fill(rest[1], names)), flags))
             else:
                 for path_, _ in ranges(fill(path, names), ""):
                     items.append(Item(kind, path_, letter, data=content(fill(rest[0], names)), flags=rest[1]))
