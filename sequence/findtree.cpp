@@ -67,7 +67,10 @@ static int JoinFolderPath(char *path, const char *folder, const char *name)
 /* Looks at one entry listed in folder: a subfolder is queued, or, when its
    name is the sought one, its full path goes to InstallDir; in mode 1 a
    matching file (or folder) puts folder into FoundFolder. Entries with the
-   system attribute are neither entered nor matched. 1 when found. */
+   system attribute are neither entered nor matched, and neither are links
+   (junctions, mount points, symbolic links): what a link leads to is either
+   walked where it really lies or is not the product's, and a link back up
+   the tree would make the walk endless. 1 when found. */
 static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_FIND_DATAA *entry,
                       const char *name, int mode)
 {
@@ -75,7 +78,7 @@ static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_F
     int matches;
 
     if (strcmp(entry->cFileName, ".") == 0 || strcmp(entry->cFileName, "..") == 0
-        || (entry->dwFileAttributes & FILE_ATTRIBUTE_SYSTEM))
+        || (entry->dwFileAttributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)))
         return 0;
     matches = _stricmp(entry->cFileName, name) == 0;
     if (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
