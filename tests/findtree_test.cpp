@@ -7,19 +7,19 @@
 
 #define X40 "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
 static const struct {
-    const char *root, *folders; /* made below C:\walk\<root>, by ';'; "*": 1100 empty ones; a dot: a file */
+    const char *root, *made; /* below C:\walk\<root>, by ';': folders, files (with a dot), "*": 1100 folders */
     const char *name;
     int mode;
     const char *found; /* InstallDir (mode 0) or FoundFolder (mode 1) below the root; NULL: not found */
 } Cases[] = {
-    { "order", "a\\QuenmarT58;b\\quenmart58", "QuenmarT58", 0, "b\\quenmart58" },
-    { "files", "a\\Scan.lnk;b\\c;z\\QuenmarT58.lnk", "Scan.lnk", 1, "a" },
+    { "order", "a;a\\QuenmarT58;b;b\\quenmart58", "QuenmarT58", 0, "b\\quenmart58" },
+    { "files", "a;a\\Scan.lnk;b;b\\c;z;z\\QuenmarT58.lnk", "Scan.lnk", 1, "a" },
     { "files", "", "QuenmarT58.lnk", 0, NULL },
-    { "many", "*;z\\QuenmarT58", "QuenmarT58", 0, "z\\QuenmarT58" },
-    { "unlisted", "a\\QuenmarT58;locked\\QuenmarT58", "QuenmarT58", 0, "a\\QuenmarT58" },
+    { "many", "*;z;z\\QuenmarT58", "QuenmarT58", 0, "z\\QuenmarT58" },
+    { "unlisted", "a;a\\QuenmarT58;locked;locked\\QuenmarT58", "QuenmarT58", 0, "a\\QuenmarT58" },
     /* 256 characters in all, one more than InstallDir holds. */
-    { "long", "a\\QuenmarT58;" X40 X40 X40 X40 X40 "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\\QuenmarT58", "QuenmarT58", 0,
-      "a\\QuenmarT58" },
+    { "long", "a;a\\QuenmarT58;" X40 X40 X40 X40 X40 "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx;" X40 X40 X40 X40 X40
+      "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\\QuenmarT58", "QuenmarT58", 0, "a\\QuenmarT58" },
     /* Links: a\x\root to the root, a\x\up to a; zlink and QuenmarT58 to real. */
     { "loops", "", "QuenmarT58", 0, NULL },
     { "alias", "", "QuenmarT58", 0, "real\\QuenmarT58" },
@@ -30,16 +30,12 @@ static HANDLE(WINAPI *ListFolder)(const char *, WIN32_FIND_DATAA *);
 
 static HANDLE WINAPI RefuseLocked(const char *pattern, WIN32_FIND_DATAA *entry)
 {
-    if (strstr(pattern, "\\locked\\") == NULL)
-        return ListFolder(pattern, entry);
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
+    return strstr(pattern, "\\locked\\") != NULL ? INVALID_HANDLE_VALUE : ListFolder(pattern, entry);
 }
 
 int main(void)
 {
-    char root[MAX_PATH], path[MAX_PATH], wanted[MAX_PATH];
-    const char *part, *end;
+    char root[MAX_PATH], made[600], path[MAX_PATH], wanted[MAX_PATH], *part;
     unsigned i, n;
     int found;
 
@@ -49,20 +45,15 @@ int main(void)
     for (i = 0; i < ARRAY_SIZE(Cases); i++) {
         snprintf(root, sizeof(root), "C:\\walk\\%s", Cases[i].root);
         CreateDirectoryA(root, NULL);
-        for (part = Cases[i].folders; *part != '\0'; part = *end ? end + 1 : end) {
-            end = part + strcspn(part, ";");
+        for (part = strtok(strcpy(made, Cases[i].made), ";"); part; part = strtok(NULL, ";")) {
+            snprintf(path, sizeof(path), "%s\\%s", root, part);
+            if (strchr(part, '.'))
+                CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+            else if (*part != '*')
+                CreateDirectoryA(path, NULL);
             for (n = 0; *part == '*' && n < 1100; n++) {
                 snprintf(path, sizeof(path), "%s\\a%04u", root, n);
                 CreateDirectoryA(path, NULL);
-            }
-            for (n = 1; *part != '*' && part + n <= end; n++) {
-                if (part + n < end && part[n] != '\\')
-                    continue;
-                snprintf(path, sizeof(path), "%s\\%.*s", root, (int)n, part);
-                if (part + n == end && memchr(part, '.', n))
-                    CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
-                else
-                    CreateDirectoryA(path, NULL);
             }
         }
         SetCurrentDirectoryA(root);

@@ -6,6 +6,7 @@
    nothing written outside the buffer, whose size is exactly what the edit
    may use. */
 #include <stdlib.h>
+#include <strings.h>
 #include <string>
 #include "uninstall.h"
 
@@ -17,10 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, size_t size)
     std::string line((const char *)data + 1, length), in((const char *)data + 1 + length, size - 1 - length), out;
     for (at = 0; at < in.size(); at = in.find('\n', at) == std::string::npos ? in.size() : in.find('\n', at) + 1) {
         std::string header = in.substr(at, 8), rest = in.substr(at + header.size(), 2);
-        for (char &c : header)
-            c = (char)tolower((unsigned char)c);
         end = at + 8 + (rest[0] == '\n' ? 1 : rest == "\r\n" ? 2 : 0);
-        if (header == "[rename]" && (end > at + 8 || at + 8 == in.size()))
+        if (header.size() == 8 && !strncasecmp(header.data(), "[rename]", 8) && (end > at + 8 || at + 8 == in.size()))
             break;
     }
     if (at < in.size())
