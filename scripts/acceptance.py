@@ -206,7 +206,8 @@ def plant(m, items):
         hkcc = item.path.upper().startswith(ROOTS["HKCC"].upper() + "\\")
         if "absent" in item.flags:
             root, _, rest = item.path.partition("\\")
-            reg[2:2] = ["[-%s\\%s]" % ({"HKLM": "HKEY_LOCAL_MACHINE", "HKU": "HKEY_USERS"}[root], rest), ""]
+            reg[2:2] = ["[-%s\\%s]" % ({"HKLM": "HKEY_LOCAL_MACHINE", "HKU": "HKEY_USERS"}[root], rest), ""] \
+                if item.kind == "key" else []
         elif item.kind in ("file", "dir", "link"):
             path = m.linux(item.path)
             os.makedirs(path if item.kind == "dir" else os.path.dirname(path), exist_ok=True)
