@@ -143,6 +143,19 @@ static int CutToInstallFolder(char *path)
     return 1;
 }
 
+/* Turns an existing path of at most 255 characters into its long form in
+   place, so that a short form of the Program Files, Windows or product folder
+   is known for what it is; a path that does not exist, or whose long form
+   would not fit, stays as it is. */
+static void ToLongForm(char *path)
+{
+    char longPath[256];
+    DWORD length = GetLongPathNameA(path, longPath, sizeof(longPath));
+
+    if (length > 0 && length < sizeof(longPath))
+        memcpy(path, longPath, length + 1);
+}
+
 /* True when "\QuenmarT58" (in this letter case) is a whole folder name in
    path, so that a sibling's "QuenmarT580" does not count. */
 static int NamesProductFolder(const char *path)
@@ -202,10 +215,14 @@ int FindInstallDir(void)
         if (written < 0 || written >= (int)sizeof(DefaultInstallDir))
             DefaultInstallDir[0] = '\0';
     }
+    ToLongForm(programFiles);
     if (ReadMachineText(AppPathsKey OcrProgramName, NULL, candidate, sizeof(candidate))
-        && CutToInstallFolder(candidate) && IsInstallDirCandidate(candidate, programFiles)) {
-        memcpy(InstallDir, candidate, strlen(candidate) + 1);
-        return 1;
+        && CutToInstallFolder(candidate)) {
+        ToLongForm(candidate);
+        if (IsInstallDirCandidate(candidate, programFiles)) {
+            memcpy(InstallDir, candidate, strlen(candidate) + 1);
+            return 1;
+        }
     }
     if (!FindFileOnFixedDrives(ProductFolderName) && DefaultInstallDir[0] != '\0')
         memcpy(InstallDir, DefaultInstallDir, strlen(DefaultInstallDir) + 1);
