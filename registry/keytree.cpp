@@ -121,7 +121,7 @@ LONG DeleteKeyTree(const char *path)
 static int KeyHoldsValue(HKEY key, const char *valueName, const char *wantedData)
 {
     char name[256], data[256];
-    DWORD index, nameSize, dataSize;
+    DWORD index, nameSize, dataSize, length;
     LONG status;
 
     for (index = 0; index < SEARCHED_VALUES; index++) {
@@ -137,10 +137,12 @@ static int KeyHoldsValue(HKEY key, const char *valueName, const char *wantedData
         dataSize = 255;
         if (RegQueryValueExA(key, valueName, NULL, NULL, (BYTE *)data, &dataSize) != ERROR_SUCCESS)
             return 0;
-        /* The data may come without its terminator; a zero before its last
-           byte means it holds more than the one string. */
+        /* The data may come without its terminator, or with zeros padding it;
+           any other byte behind a zero means it holds more than the one string. */
         data[dataSize] = '\0';
-        return strlen(data) + 1 >= dataSize && _stricmp(data, wantedData) == 0;
+        for (length = strlen(data); length < dataSize && data[length] == '\0'; length++)
+            ;
+        return length == dataSize && _stricmp(data, wantedData) == 0;
     }
     return 0;
 }
