@@ -190,7 +190,9 @@ int CleanOemInfFiles(void)
 
     if (!GetInfFolder(infFolder))
         return 1;
-    ListInfFiles(&list, infFolder);
+    /* A listing that failed may have stopped inside a name: nothing of it is used. */
+    if (!ListInfFiles(&list, infFolder) && list != NULL)
+        list[0] = '\0';
     if (list == NULL)
         return 1;
     for (entry = list; *entry != '\0'; entry += length + 1) {

@@ -35,8 +35,12 @@ static int AddLineToWinInit(HANDLE file, const char *line, DWORD length)
         }
         CloseHandle(mapping);
     }
-    SetFilePointer(file, (LONG)finalSize, NULL, FILE_BEGIN);
-    SetEndOfFile(file);
+    /* The size goes as an unsigned 32-bit distance: a file of 2 GB or more is
+       not taken for a negative one, whose refusal would leave the file
+       pointer at the start and cut the whole file away. */
+    high = 0;
+    if (SetFilePointer(file, (LONG)finalSize, (LONG *)&high, FILE_BEGIN) == finalSize)
+        SetEndOfFile(file);
     /* The caller's trace names the step that failed, not the cut. */
     SetLastError(error);
     return finalSize != size;
