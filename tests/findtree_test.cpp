@@ -6,11 +6,12 @@
 #include "test.h"
 
 #define X40 "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+/* What is made below C:\walk\<root> (by ';': folders, files with a dot, "*": 1100 folders), the name
+   sought in a mode, and the folder then in InstallDir (mode 0) or FoundFolder (mode 1); NULL: not found. */
 static const struct {
-    const char *root, *made; /* below C:\walk\<root>, by ';': folders, files (with a dot), "*": 1100 folders */
-    const char *name;
+    const char *root, *made, *name;
     int mode;
-    const char *found; /* InstallDir (mode 0) or FoundFolder (mode 1) below the root; NULL: not found */
+    const char *found;
 } Cases[] = {
     { "order", "a;a\\QuenmarT58;b;b\\quenmart58", "QuenmarT58", 0, "b\\quenmart58" },
     { "files", "a;a\\Scan.lnk;b;b\\c;z;z\\QuenmarT58.lnk", "Scan.lnk", 1, "a" },
@@ -26,7 +27,7 @@ static const struct {
     { "alias", "", "Scan.lnk", 1, "real" },
 };
 
-static HANDLE(WINAPI *ListFolder)(const char *, WIN32_FIND_DATAA *);
+static decltype(&FindFirstFileA) ListFolder;
 
 static HANDLE WINAPI RefuseLocked(const char *pattern, WIN32_FIND_DATAA *entry)
 {
@@ -39,8 +40,7 @@ int main(void)
     unsigned i, n;
     int found;
 
-    ListFolder = (HANDLE(WINAPI *)(const char *, WIN32_FIND_DATAA *))PatchImport("KERNEL32.dll", "FindFirstFileA",
-                                                                                   (void *)RefuseLocked);
+    ListFolder = (decltype(ListFolder))PatchImport("KERNEL32.dll", "FindFirstFileA", (void *)RefuseLocked);
     CreateDirectoryA("C:\\walk", NULL);
     for (i = 0; i < ARRAY_SIZE(Cases); i++) {
         snprintf(root, sizeof(root), "C:\\walk\\%s", Cases[i].root);
