@@ -101,6 +101,13 @@ int GetShortPath(const char *path, char *shortPath);
 int DeleteOnReboot(char *path, const char *target);
 int RemoveDirOnReboot(char *path);
 
+/* files/text.cpp: edits and checks of text read from the machine, over byte
+   buffers, with no Windows calls. InsertRenameLine needs RenameLineRoom bytes
+   behind the text besides the line: a line break and the "[rename]" header. */
+#define RenameLineRoom 12
+size_t InsertRenameLine(char *text, size_t size, const char *line, size_t length);
+int NamesModel(const char *text, size_t length, const char *model);
+
 /* files/sweeps.cpp */
 void RemoveProductFiles(void);
 int SweepCommonFiles(void);

@@ -79,22 +79,6 @@ static int HasPrinterClass(HINF inf, INFCONTEXT *context)
         && _stricmp(className, "Printer") == 0;
 }
 
-/* 1 when text names the model: it holds the model name (case counts) and the
-   character behind it is neither a letter nor a digit, so that a longer
-   model number is not taken for it. */
-static int NamesModel(const char *text, const char *model)
-{
-    size_t length = strlen(model);
-    const char *found;
-
-    if (length == 0)
-        return 0;
-    for (found = strstr(text, model); found != NULL; found = strstr(found + 1, model))
-        if (found[length] == '\0' || !IsCharAlphaNumericA(found[length]))
-            return 1;
-    return 0;
-}
-
 /* Reads the text of the line at context into a new block; NULL when the line
    cannot be read. */
 static char *ReadLineText(HINF inf, INFCONTEXT *context)
@@ -130,9 +114,9 @@ static int StringsNameProductOnly(HINF inf, INFCONTEXT *context)
         text = ReadLineText(inf, context);
         if (text == NULL)
             return 0;
-        if (NamesModel(text, ProductDisplayName))
+        if (NamesModel(text, strlen(text), ProductDisplayName))
             product = 1;
-        if (SiblingModelPresent && NamesModel(text, SiblingDriverName))
+        if (SiblingModelPresent && NamesModel(text, strlen(text), SiblingDriverName))
             sibling = 1;
         FreeBlock(text);
         if (product && !SiblingModelPresent)
@@ -206,7 +190,9 @@ int CleanOemInfFiles(void)
 
     if (!GetInfFolder(infFolder))
         return 1;
-    ListInfFiles(&list, infFolder);
+    /* A listing that failed may have stopped inside a name: nothing of it is used. */
+    if (!ListInfFiles(&list, infFolder) && list != NULL)
+        list[0] = '\0';
     if (list == NULL)
         return 1;
     for (entry = list; *entry != '\0'; entry += length + 1) {

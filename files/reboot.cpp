@@ -5,70 +5,7 @@
 #include <string.h>
 #include "uninstall.h"
 
-#define RENAME_SECTION "[rename]"
-#define RENAME_SECTION_LENGTH ((DWORD)sizeof(RENAME_SECTION) - 1)
-#define RENAME_HEADER RENAME_SECTION "\r\n"
-#define RENAME_HEADER_LENGTH ((DWORD)sizeof(RENAME_HEADER) - 1)
-#define LINE_BREAK_LENGTH 2
 #define WININIT_NAME "\\WinInit.Ini"
-
-/* Finds the "[rename]" header (any letter case) at the start of a line and
-   ended by "\r\n", a bare "\n" or the end of the text; *insertAt receives the
-   offset just behind the header line. */
-static int FindRenameSection(const char *text, DWORD size, DWORD *insertAt)
-{
-    DWORD line = 0;
-
-    while (line + RENAME_SECTION_LENGTH <= size) {
-        if (_strnicmp(text + line, RENAME_SECTION, RENAME_SECTION_LENGTH) == 0) {
-            DWORD end = line + RENAME_SECTION_LENGTH;
-            if (end == size) {
-                *insertAt = end;
-                return 1;
-            }
-            if (text[end] == '\r' && end + 1 < size && text[end + 1] == '\n')
-                end++;
-            if (text[end] == '\n') {
-                *insertAt = end + 1;
-                return 1;
-            }
-        }
-        while (line < size && text[line] != '\n')
-            line++;
-        line++;
-    }
-    return 0;
-}
-
-/* Ends a last line that lacks its line break with "\r\n"; returns the size. */
-static DWORD EndLastLine(char *text, DWORD size)
-{
-    if (size == 0 || text[size - 1] == '\n')
-        return size;
-    memcpy(text + size, "\r\n", LINE_BREAK_LENGTH);
-    return size + LINE_BREAK_LENGTH;
-}
-
-/* Puts the line first into the "[rename]" section of the mapped file text,
-   adding the section at the end when there is none; every byte that was
-   there before stays. The view has room for a line break, the header and the
-   line behind the text. Returns the new size of the text. */
-static DWORD InsertRenameLine(char *text, DWORD size, const char *line, DWORD length)
-{
-    DWORD insertAt;
-
-    if (!FindRenameSection(text, size, &insertAt)) {
-        size = EndLastLine(text, size);
-        memcpy(text + size, RENAME_HEADER, RENAME_HEADER_LENGTH);
-        size += RENAME_HEADER_LENGTH;
-        insertAt = size;
-    } else if (insertAt == size) {
-        size = insertAt = EndLastLine(text, size);
-    }
-    memmove(text + insertAt + length, text + insertAt, size - insertAt);
-    memcpy(text + insertAt, line, length);
-    return size + length;
-}
 
 /* Adds the line to the open WININIT.INI through a file mapping that grows the
    file, then cuts the file to the size of its new text (or back to its old
@@ -83,11 +20,9 @@ static int AddLineToWinInit(HANDLE file, const char *line, DWORD length)
     HANDLE mapping;
     char *view;
 
-    if (size == INVALID_FILE_SIZE || high != 0
-        || size > MAXDWORD - LINE_BREAK_LENGTH - RENAME_HEADER_LENGTH - length)
+    if (size == INVALID_FILE_SIZE || high != 0 || size > MAXDWORD - RenameLineRoom - length)
         return 0;
-    mapping = CreateFileMappingA(file, NULL, PAGE_READWRITE, 0,
-                                 size + LINE_BREAK_LENGTH + RENAME_HEADER_LENGTH + length, NULL);
+    mapping = CreateFileMappingA(file, NULL, PAGE_READWRITE, 0, size + RenameLineRoom + length, NULL);
     if (mapping == NULL) {
         error = GetLastError();
     } else {
@@ -95,13 +30,17 @@ static int AddLineToWinInit(HANDLE file, const char *line, DWORD length)
         if (view == NULL) {
             error = GetLastError();
         } else {
-            finalSize = InsertRenameLine(view, size, line, length);
+            finalSize = (DWORD)InsertRenameLine(view, size, line, length);
             UnmapViewOfFile(view);
         }
         CloseHandle(mapping);
     }
-    SetFilePointer(file, (LONG)finalSize, NULL, FILE_BEGIN);
-    SetEndOfFile(file);
+    /* The size goes as an unsigned 32-bit distance: a file of 2 GB or more is
+       not taken for a negative one, whose refusal would leave the file
+       pointer at the start and cut the whole file away. */
+    high = 0;
+    if (SetFilePointer(file, (LONG)finalSize, (LONG *)&high, FILE_BEGIN) == finalSize)
+        SetEndOfFile(file);
     /* The caller's trace names the step that failed, not the cut. */
     SetLastError(error);
     return finalSize != size;

@@ -149,6 +149,25 @@ static const char *RootName(HKEY root)
     return "";
 }
 
+/* Deletes root\path with its subkeys. On the NT family a key of the machine
+   (below HKLM, or among its classes below HKCR) whose access list refuses
+   the deletion is deleted as the device keys are, its access list replaced
+   on the way, rather than left behind. */
+static LONG DeleteProductKey(HKEY root, const char *path)
+{
+    char machinePath[256];
+    LONG status = DeleteKeyWithSubkeys(root, path);
+    int written;
+
+    if (status != ERROR_ACCESS_DENIED || !IsNtFamily() || (root != HKEY_LOCAL_MACHINE && root != HKEY_CLASSES_ROOT))
+        return status;
+    written = snprintf(machinePath, sizeof(machinePath), "%s%s", root == HKEY_CLASSES_ROOT ? "SOFTWARE\\Classes\\" : "",
+                       path);
+    if (written < 0 || written >= (int)sizeof(machinePath))
+        return status;
+    return DeleteKeyTree(machinePath) == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
+}
+
 /* Deletes the keys that a table names below root, each with its subkeys.
    Each deletion is traced with the key's path by format, or, without one, as
    "Deleted Registry Entry" with the root's short name in front of the path. */
@@ -160,7 +179,7 @@ static void DeleteKeysTracedAs(HKEY root, const char *format, const char *table,
 
     for (row = 0; row < rows; row++) {
         CopySubstring(path, table, row * width, width);
-        status = DeleteKeyWithSubkeys(root, path);
+        status = DeleteProductKey(root, path);
         if (status != ERROR_SUCCESS)
             TraceFailure((DWORD)status, "Cannot delete key %s\\%s", RootName(root), path);
         else if (format != NULL)

@@ -91,7 +91,10 @@ static int IsInProductFolder(const char *folder)
    matching file (or folder) puts folder into FoundFolder. Mode 2 takes only a
    file outside the product's folders, whose copies there wait for their
    deletion at the next restart, and walks on past them. Entries with the
-   system attribute are neither entered nor matched. 1 when found. */
+   system attribute are neither entered nor matched, and neither are links
+   (junctions, mount points, symbolic links): what a link leads to is either
+   walked where it really lies or is not the product's, and a link back up
+   the tree would make the walk endless. 1 when found. */
 static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_FIND_DATAA *entry,
                       const char *name, int mode)
 {
@@ -99,7 +102,7 @@ static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_F
     int matches;
 
     if (strcmp(entry->cFileName, ".") == 0 || strcmp(entry->cFileName, "..") == 0
-        || (entry->dwFileAttributes & FILE_ATTRIBUTE_SYSTEM))
+        || (entry->dwFileAttributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)))
         return 0;
     matches = _stricmp(entry->cFileName, name) == 0;
     if (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {

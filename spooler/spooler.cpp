@@ -39,21 +39,39 @@ static int ControlSpooler(SC_HANDLE service, DWORD control, SERVICE_STATUS *stat
            error == ERROR_SERVICE_NOT_ACTIVE;
 }
 
-/* Waits while the service advances its checkpoint, sleeping its whole wait hint each
-   time; returns result, or 0 when it stopped advancing short of the wanted state. */
+/* The longest wait for one change of the spooler's state, and the shortest
+   and longest sleep between two queries, in milliseconds. */
+#define WaitLimit 120000
+#define ShortestSleep 1000
+#define LongestSleep 10000
+
+/* Waits while the service moves towards the wanted state, as Microsoft's
+   service-control sample does: it sleeps a tenth of the wait hint (1 to 10
+   seconds), gives up once the checkpoint has stood still for longer than the
+   wait hint, and waits two minutes at most in all, so that a service that
+   reports a huge hint or a checkpoint that moves forever cannot freeze the
+   removal. The time waited is the sum of the sleeps. Returns result, or 0
+   when the service did not reach the wanted state. */
 static int WaitForServiceState(SC_HANDLE service, SERVICE_STATUS *status, DWORD wanted, int result)
 {
-    DWORD checkpoint;
+    DWORD checkpoint = status->dwCheckPoint;
+    DWORD waited = 0, stalled = 0, step;
 
-    for (;;) {
-        checkpoint = status->dwCheckPoint;
-        Sleep(status->dwWaitHint);
+    while (status->dwCurrentState != wanted && waited < WaitLimit) {
+        step = status->dwWaitHint / 10;
+        step = step < ShortestSleep ? ShortestSleep : step > LongestSleep ? LongestSleep : step;
+        if (step > WaitLimit - waited)
+            step = WaitLimit - waited;
+        Sleep(step);
+        waited += step;
         if (!QueryServiceStatus(service, status))
             return 0;
-        if (status->dwCheckPoint == checkpoint)
+        if (status->dwCheckPoint != checkpoint) {
+            checkpoint = status->dwCheckPoint;
+            stalled = 0;
+        } else if ((stalled += step) > status->dwWaitHint) {
             break;
-        if (status->dwCurrentState == wanted)
-            return result;
+        }
     }
     return status->dwCurrentState == wanted ? result : 0;
 }
