@@ -19,6 +19,7 @@ cp -a "$template" "$WINEPREFIX"
 # ctest's pipes, and one server serves the whole run.
 "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
 "$WINE" wineboot -u >/dev/null 2>&1 </dev/null || true
+echo "table tests of $QT58_TESTED ($QT58_BUILD)"
 status=0
 ctest --test-dir "$build" --output-on-failure "$@" || status=$?
 "$WINESERVER" -k 2>/dev/null || true
