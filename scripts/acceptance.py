@@ -69,10 +69,8 @@ def fill(text, names):
 
 
 def content(data):
-    # "repeat:n:text" is text repeated to n characters, and so is "{repeat:n:text}" inside data.
-    data = re.sub(r"\{repeat:(\d+):([^}]*)\}", lambda m: (m.group(2) * int(m.group(1)))[:int(m.group(1))], data)
-    m = re.match(r"(sz:|)repeat:(\d+):(.*)", data, re.S)
-    return m.group(1) + (m.group(3) * int(m.group(2)))[:int(m.group(2))] if m else data
+    # "{repeat:n:text}" is text repeated to n characters.
+    return re.sub(r"\{repeat:(\d+):([^}]*)\}", lambda m: (m.group(2) * int(m.group(1)))[:int(m.group(1))], data)
 
 
 def series(path, name):
