@@ -271,8 +271,16 @@ class State:
             if re.match(r"^[a-y]:$", drive) and root.startswith(os.path.realpath(m.prefix) + os.sep):
                 self.read_files(root, drive.upper())
         for root in roots:
-            m.wine("reg", "export", root, "C:\\qt58test\\export.reg", "/y")
-            with open(os.path.join(m.bin, "export.reg"), encoding="utf-16") as f:
+            # A failed export must not leave an earlier one to be read; it is tried twice.
+            export = os.path.join(m.bin, "export.reg")
+            for attempt in (1, 2):
+                if os.path.exists(export):
+                    os.remove(export)
+                if m.wine("reg", "export", root, "C:\\qt58test\\export.reg", "/y").returncode == 0:
+                    break
+            else:
+                raise RuntimeError("the registry below %s could not be exported" % root)
+            with open(export, encoding="utf-16") as f:
                 self.read_export(f.read().replace("\\\n  ", ""))
         # An export leaves out the keys it cannot open; their parents list them.
         for key in locked or ():
