@@ -20,8 +20,12 @@ static int AddLineToWinInit(HANDLE file, const char *line, DWORD length)
     HANDLE mapping;
     char *view;
 
-    if (size == INVALID_FILE_SIZE || high != 0 || size > MAXDWORD - RenameLineRoom - length)
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
         return 0;
+    if (high != 0 || size > MAXDWORD - RenameLineRoom - length) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return 0;
+    }
     mapping = CreateFileMappingA(file, NULL, PAGE_READWRITE, 0, size + RenameLineRoom + length, NULL);
     if (mapping == NULL) {
         error = GetLastError();
