@@ -115,13 +115,16 @@ static void SetExistingValue(HKEY root, const char *path, const char *name, cons
 }
 
 /* Points the icon and the open, print and print-to commands of the document type at
-   the copy application; a path with a blank goes in quotes so that it stays whole. */
+   the copy application; a path with a blank goes in quotes so that it stays whole.
+   The print-to command is the longest: when it does not fit, none is written, and
+   the document type is never left half handed over. */
 static void SetDocumentCommands(const char *path)
 {
-    char program[PathSize], value[PathSize];
+    char program[PathSize], value[PathSize], printTo[PathSize];
     const char *quote = strchr(path, ' ') ? "\"" : "";
 
-    if (!FormatPath(program, "%s%s%s", quote, path, quote))
+    if (!FormatPath(program, "%s%s%s", quote, path, quote) ||
+        !FormatPath(printTo, "%s /pt \"%%%d \"  \"%%%d\"  \"%%%d\"  \"%%%d\" ", program, 1, 2, 3, 4))
         return;
     if (FormatPath(value, "%s,%d", program, 1))
         SetExistingValue(HKEY_CLASSES_ROOT, DocumentKey "\\DefaultIcon", NULL, value);
@@ -129,8 +132,7 @@ static void SetDocumentCommands(const char *path)
         SetExistingValue(HKEY_CLASSES_ROOT, DocumentKey "\\shell\\open\\command", NULL, value);
     if (FormatPath(value, "%s /p \"%%%d\"", program, 1))
         SetExistingValue(HKEY_CLASSES_ROOT, DocumentKey "\\shell\\print\\command", NULL, value);
-    if (FormatPath(value, "%s /pt \"%%%d \"  \"%%%d\"  \"%%%d\"  \"%%%d\" ", program, 1, 2, 3, 4))
-        SetExistingValue(HKEY_CLASSES_ROOT, DocumentKey "\\shell\\printto\\command", NULL, value);
+    SetExistingValue(HKEY_CLASSES_ROOT, DocumentKey "\\shell\\printto\\command", NULL, printTo);
 }
 
 /* Writes the copy application's App Paths entry: its long path and its folder. */
