@@ -589,6 +589,8 @@ def main():
     args = parser.parse_args()
     chosen = scenarios(args.matrix, args.only)
     print("acceptance: %s on %d planted machines" % (os.path.join(BUILD, "QT58Uninstall.exe"), len(chosen)))
+    subprocess.run([os.path.join(TOP, "scripts", "make-prefix.sh"), "--once", os.path.join(TOP, BUILD, "wine-template")],
+                   stdout=subprocess.DEVNULL, check=True)
     os.makedirs(os.path.join(TOP, BUILD, "acceptance"), exist_ok=True)
     with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
         results = [pool.submit(run_scenario, s, args.keep, args.verbose) for s in chosen]

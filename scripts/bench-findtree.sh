@@ -1,12 +1,13 @@
 #!/bin/bash
 # Benchmark, not a test: tools/bench-findtree.exe over 101 111 folders on drive
-# D: of a copy of the Wine test machine that scripts/test.sh made.
+# D: of a copy of the prepared Wine test machine.
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
 . "$here/wine-env.sh"
 build=$(readlink -m "$here/../$QT58_BUILD")
 export WINEPREFIX=$build/wine-bench
 trap '"$WINESERVER" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
+"$here/make-prefix.sh" --once "$build/wine-template" >/dev/null
 rm -rf "$WINEPREFIX" && cp -a "$build/wine-template" "$WINEPREFIX"
 "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
 cd "$WINEPREFIX/drive_d" && for a in {0..9}; do mkdir -p bench/a$a/b{0..9}/c{0..9}/leaf{00..99}; done

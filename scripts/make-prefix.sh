@@ -1,9 +1,14 @@
 #!/bin/bash
 # Creates a Wine machine for the removal program in the folder $1: headless,
 # and cut off from the host, since the program searches every fixed drive and
-# deletes what it finds there.
+# deletes what it finds there. With --once, a machine that this version of
+# the script has already made is kept as it is.
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
+if [ "${1:-}" = --once ]; then
+    shift
+    [ -f "$1/.made" ] && [ ! "$here/make-prefix.sh" -nt "$1/.made" ] && exit 0
+fi
 . "$here/wine-env.sh"
 prefix=$(readlink -m "$1")
 export WINEPREFIX=$prefix
@@ -31,4 +36,5 @@ for drive in d=hd e=floppy f=network; do
 done
 "$WINESERVER" -w
 [ ! -e "$prefix/dosdevices/z:" ] && [ -z "$(find "$prefix/drive_c" -type l)" ] || { echo "prefix not cut off" >&2; exit 1; }
+touch "$prefix/.made"
 echo "$prefix"

@@ -6,11 +6,7 @@ here=$(dirname "$(readlink -f "$0")")
 . "$here/wine-env.sh"
 build=$(readlink -m "$here/../$QT58_BUILD")
 template="$build/wine-template"
-# Made once, and again whenever the script that makes it changes.
-if [ ! -f "$template/.made" ] || [ "$here/make-prefix.sh" -nt "$template/.made" ]; then
-    "$here/make-prefix.sh" "$template" >/dev/null
-    touch "$template/.made"
-fi
+"$here/make-prefix.sh" --once "$template" >/dev/null
 export WINEPREFIX="$build/wine-machine"
 "$WINESERVER" -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
