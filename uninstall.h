@@ -93,6 +93,7 @@ int DeleteFileOrDefer(const char *folder, const char *name);
 int TempRenameFallback(const char *path);
 int ScheduleNtDeletion(const char *path);
 int TraceRemoval(const char *message);
+void TraceDeletion(const char *format, const char *first, const char *second);
 void TraceFailure(DWORD error, const char *format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
 void CopySubstring(char *dst, const char *src, unsigned start, unsigned count);
 int GetShortPath(const char *path, char *shortPath);
@@ -149,7 +150,6 @@ LONG DeleteKeyTree(const char *path);
 int GrantKeyFullAccess(const char *path);
 int FindKeyByValue(HKEY parent, const char *valueName, const char *wantedData);
 LONG DeleteKeyWithSubkeys(HKEY root, const char *path);
-void TraceRegistryDeletion(const char *format, const char *first, const char *second);
 
 /* registry/devices.cpp */
 int RemoveDeviceRegistrations(void);

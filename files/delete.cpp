@@ -65,7 +65,6 @@ static void DeleteItem(char *path, const char *name)
     char shortPath[256];
     char *item = path;
     DWORD attributes, error;
-    int written;
 
     if (Is9xFamily()) {
         if (!GetShortPath(path, shortPath))
@@ -95,10 +94,7 @@ static void DeleteItem(char *path, const char *name)
         else
             DeleteOnReboot(item, NULL);
     }
-    written = snprintf(TraceBuffer, sizeof(TraceBuffer), IsNtFamily() ? "Deleted File\n%s" : "Deleted File\r\n%s",
-                       item);
-    if (written > 0 && written < (int)sizeof(TraceBuffer))
-        TraceRemoval(TraceBuffer);
+    TraceDeletion(IsNtFamily() ? "Deleted File\n%s" : "Deleted File\r\n%s", item, NULL);
 }
 
 /* Removes folder\name (a file or a folder) now or at the next restart. A pair
@@ -132,6 +128,16 @@ int TraceRemoval(const char *message)
 {
     OutputDebugStringA(message);
     return 1;
+}
+
+/* Formats a removal message with up to two names into TraceBuffer and hands
+   it to TraceRemoval; a message too long for the buffer is dropped whole. */
+void TraceDeletion(const char *format, const char *first, const char *second)
+{
+    int written = snprintf(TraceBuffer, sizeof(TraceBuffer), format, first, second);
+
+    if (written > 0 && written < (int)sizeof(TraceBuffer))
+        TraceRemoval(TraceBuffer);
 }
 
 /* Hands a debugger a short line on a deletion, a move aside or a scheduling

@@ -107,6 +107,7 @@ static int StringsNameProductOnly(HINF inf, INFCONTEXT *context)
     int product = 0;
     int sibling = 0;
     char *text;
+    size_t length;
 
     if (!SetupFindFirstLineA(inf, "Strings", NULL, context))
         return 0;
@@ -114,9 +115,10 @@ static int StringsNameProductOnly(HINF inf, INFCONTEXT *context)
         text = ReadLineText(inf, context);
         if (text == NULL)
             return 0;
-        if (NamesModel(text, strlen(text), ProductDisplayName))
+        length = strlen(text);
+        if (NamesModel(text, length, ProductDisplayName))
             product = 1;
-        if (SiblingModelPresent && NamesModel(text, strlen(text), SiblingDriverName))
+        if (SiblingModelPresent && NamesModel(text, length, SiblingDriverName))
             sibling = 1;
         FreeBlock(text);
         if (product && !SiblingModelPresent)

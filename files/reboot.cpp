@@ -78,14 +78,12 @@ int DeleteOnReboot(char *path, const char *target)
     memcpy(iniPath + folderLength, WININIT_NAME, sizeof(WININIT_NAME));
     file = CreateFileA(iniPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        TraceFailure(GetLastError(), "Cannot schedule %s", path);
-        return 0;
-    }
-    result = AddLineToWinInit(file, line, (DWORD)length);
+    result = file != INVALID_HANDLE_VALUE && AddLineToWinInit(file, line, (DWORD)length);
+    /* Traced before the handle is closed, while the last error is still the failure's. */
     if (!result)
         TraceFailure(GetLastError(), "Cannot schedule %s", path);
-    CloseHandle(file);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
     return result;
 }
 

@@ -32,7 +32,7 @@ static void DeleteConfigPrinterKey(const char *queue)
         return;
     status = RegDeleteKeyA(HKEY_CURRENT_CONFIG, path);
     if (status == ERROR_SUCCESS)
-        TraceRegistryDeletion("Deleted Key \nHKCC\\%s", path, NULL);
+        TraceDeletion("Deleted Key \nHKCC\\%s", path, NULL);
     else
         TraceFailure((DWORD)status, "Cannot delete key HKCC\\%s", path);
 }
@@ -59,7 +59,7 @@ void DeleteKeysByValue(const char *parentPath, const char *valueName, const char
             TraceFailure((DWORD)status, "Cannot delete key HKLM\\%s\\%s", parentPath, MatchedKeyName);
             break;
         }
-        TraceRegistryDeletion("Deleted Key \nHKLM\\%s\\%s", parentPath, MatchedKeyName);
+        TraceDeletion("Deleted Key \nHKLM\\%s\\%s", parentPath, MatchedKeyName);
     }
     RegCloseKey(parent);
 }

@@ -18,16 +18,6 @@ LONG DeleteKeyWithSubkeys(HKEY root, const char *path)
     return RegDeleteKeyA(root, path);
 }
 
-/* Formats a removal message with up to two names into TraceBuffer and hands
-   it to TraceRemoval; a message too long for the buffer is dropped whole. */
-void TraceRegistryDeletion(const char *format, const char *first, const char *second)
-{
-    int written = snprintf(TraceBuffer, sizeof(TraceBuffer), format, first, second);
-
-    if (written > 0 && written < (int)sizeof(TraceBuffer))
-        TraceRemoval(TraceBuffer);
-}
-
 /* Replaces the access list of HKLM\path by one entry that gives the local
    Administrators group full access; the owner and the subkeys keep theirs. */
 int GrantKeyFullAccess(const char *path)

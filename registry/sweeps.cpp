@@ -183,9 +183,9 @@ static void DeleteKeysTracedAs(HKEY root, const char *format, const char *table,
         if (status != ERROR_SUCCESS)
             TraceFailure((DWORD)status, "Cannot delete key %s\\%s", RootName(root), path);
         else if (format != NULL)
-            TraceRegistryDeletion(format, path, NULL);
+            TraceDeletion(format, path, NULL);
         else
-            TraceRegistryDeletion("Deleted Registry Entry\n%s\\%s", RootName(root), path);
+            TraceDeletion("Deleted Registry Entry\n%s\\%s", RootName(root), path);
     }
 }
 
@@ -195,7 +195,8 @@ static void DeleteKeysFromTable(HKEY root, const char *table, unsigned width, un
 }
 
 /* Deletes the device enumeration keys that a table names below
-   HKEY_LOCAL_MACHINE, repairing their access lists on the way (no trace). */
+   HKEY_LOCAL_MACHINE, repairing their access lists on the way; only a failure
+   is traced. */
 static void DeleteKeyTreesFromTable(const char *table, unsigned width, unsigned rows)
 {
     char path[256];
@@ -217,7 +218,7 @@ static void DeleteTracedValue(HKEY root, HKEY key, const char *keyPath, const ch
     if (status != ERROR_SUCCESS)
         TraceFailure((DWORD)status, "Cannot delete value %s of %s\\%s", valueName, RootName(root), keyPath);
     else if (traceFormat != NULL)
-        TraceRegistryDeletion(traceFormat, valueName, keyPath);
+        TraceDeletion(traceFormat, valueName, keyPath);
 }
 
 /* Deletes the value valueName of root\keyPath; nothing when the key does not open. */

@@ -187,13 +187,13 @@ static int CanonicalFolder(const char *folder, char *canonical)
    folder or the system folder, each also brought to its canonical spelling. */
 static int IsSystemFolder(const char *folder)
 {
-    char others[4][MAX_PATH] = {}, other[256];
+    char others[4][256] = {}, other[256];
     int i;
 
-    ReadMachineText(CurrentVersionKey, "ProgramFilesDir", others[0], 256);
+    ReadMachineText(CurrentVersionKey, "ProgramFilesDir", others[0], sizeof(others[0]));
     GetWindowsDriveProgramFiles(others[1]);
-    GetWindowsDirectoryA(others[2], MAX_PATH);
-    GetSystemDirectoryA(others[3], MAX_PATH);
+    GetWindowsFolder(others[2]);
+    GetSystemFolder(others[3]);
     for (i = 0; i < 4; i++)
         if (others[i][0] != '\0' && CanonicalFolder(others[i], other) && _stricmp(folder, other) == 0)
             return 1;
