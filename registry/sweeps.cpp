@@ -194,9 +194,8 @@ static void DeleteKeysFromTable(HKEY root, const char *table, unsigned width, un
     DeleteKeysTracedAs(root, NULL, table, width, rows);
 }
 
-/* Deletes the device enumeration keys that a table names below
-   HKEY_LOCAL_MACHINE, repairing their access lists on the way; only a failure
-   is traced. */
+/* Deletes the device enumeration keys that a table names below HKEY_LOCAL_MACHINE,
+   repairing their access lists on the way (only a failure is traced). */
 static void DeleteKeyTreesFromTable(const char *table, unsigned width, unsigned rows)
 {
     char path[256];
