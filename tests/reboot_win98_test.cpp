@@ -1,6 +1,7 @@
 /* Windows 98's restart-time deletions: WININIT.INI byte for byte after
    DeleteOnReboot, from each content it may meet, and the RunOnce commands of
-   RemoveDirOnReboot, which never take a name that another command holds. */
+   RemoveDirOnReboot, which never take a name that another command holds;
+   the program's own path, cut as Windows 98 cuts it, is never scheduled. */
 #include "test.h"
 
 static const struct {
@@ -16,6 +17,14 @@ static const struct {
 static const char *const Taken[][3] = { /* names held by other commands, and the name then written */
     { NULL, NULL, "1" }, { "2", "3", "4" },
 };
+static char ModulePath[300];
+
+/* GetModuleFileNameA as on Windows 98: a path longer than the buffer comes back cut, with the cut length. */
+static DWORD WINAPI CutModuleFileName(HMODULE, char *buffer, DWORD size)
+{
+    lstrcpynA(buffer, ModulePath, size);
+    return (DWORD)strlen(buffer);
+}
 
 int main(void)
 {
@@ -58,5 +67,13 @@ int main(void)
         got[RegQueryValueExA(key, Taken[i][2], NULL, NULL, (BYTE *)got, &size) ? 0 : size] = '\0';
         ok(strcmp(got, wanted) == 0, "RunOnce value %s is \"%s\", wanted \"%s\"", Taken[i][2], got, wanted);
     }
+    /* A program path of 259 characters whose first 254 name another file. */
+    snprintf(ModulePath, sizeof(ModulePath), "C:\\qt58test\\%0242d", 0);
+    fclose(fopen(ModulePath, "w"));
+    strcat(ModulePath, "y.exe");
+    DeleteFileA(ini);
+    PatchImport("kernel32.dll", "GetModuleFileNameA", (void *)CutModuleFileName);
+    ScheduleSelfRemoval();
+    ok(GetFileAttributesA(ini) == INVALID_FILE_ATTRIBUTES, "%s written for the program path %s", ini, ModulePath);
     return Done("reboot");
 }
