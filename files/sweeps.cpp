@@ -369,7 +369,7 @@ void RemoveProductFiles(void)
 
     if (JoinPath(monitor, sizeof(monitor), InstallDir, MonitorProgramName))
         RunCompanionRemoval(monitor);
-    if (!OtherMakerPrinterPresent && RunStatusServiceRemoval())
+    if (RunStatusServiceRemoval())
         TraceRemoval("QnmBceS uninstalled Successfully.");
     SweepCommonFiles();
     if (Is9xFamily()) {
