@@ -30,9 +30,7 @@ static const struct { unsigned locked, kept; const char *deleted; LONG status; }
 
 int main(void)
 {
-    SECURITY_DESCRIPTOR nobody;
-    PSECURITY_DESCRIPTOR kept;
-    ACL empty;
+    PSECURITY_DESCRIPTOR nobody, kept;
     char name[8];
     HKEY parent, key;
     unsigned i, k;
@@ -52,15 +50,13 @@ int main(void)
            "(%lu bytes, type %lu) after %lu values: found is not %d", Values[i].data, Values[i].size, Values[i].type,
            Values[i].valuesBefore, Values[i].found);
     }
-    InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
-    InitializeSecurityDescriptor(&nobody, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&nobody, TRUE, &empty, FALSE);
+    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:", SDDL_REVISION_1, &nobody, NULL);
     ConvertStringSecurityDescriptorToSecurityDescriptorA("O:SYD:(A;;SD;;;BA)", SDDL_REVISION_1, &kept, NULL);
     for (i = 0; i < ARRAY_SIZE(Trees); i++) {
         for (k = 0; k < ARRAY_SIZE(TreeKeys); k++) {
             RegCreateKeyA(parent, TreeKeys[k], &key);
             if (Trees[i].locked >> k & 1)
-                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &nobody);
+                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, nobody);
             if (Trees[i].kept >> k & 1)
                 RegSetKeySecurity(key, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, kept);
             RegCloseKey(key);
