@@ -161,8 +161,11 @@ class Machine:
         subprocess.run(["cp", "-a", os.path.join(TOP, BUILD, "wine-template"), self.prefix], check=True)
         if os.path.lexists(os.path.join(self.prefix, "dosdevices", "z:")):
             raise RuntimeError("the machine is not cut off from the host")
-        subprocess.Popen([WINESERVER, "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                         stderr=subprocess.DEVNULL)
+        # The server puts itself in the background once it serves: a program started before that
+        # would start a server of its own, which ends when its programs do, and the next program's
+        # server would boot the machine again, carrying out what was planted for the restart.
+        subprocess.run([WINESERVER, "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True)
         os.makedirs(self.bin)
         for name in ("QT58Uninstall.exe", "tools/standin.exe"):
             shutil.copy(os.path.join(TOP, BUILD, name), self.bin)
