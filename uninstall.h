@@ -129,7 +129,7 @@ extern const char TableS6[1][18], TableS7[3][24];
 int RemoveDesktopShortcuts(void);
 int RemoveProgramGroupFolders(void);
 int DeleteShortcutsInFolder(const char *folder);
-extern const char TableProductShortcut[1][16], TableMenuOrderKey[1][93], TableVendorKeys[2][17];
+extern const char TableProductShortcut[1][16], TableMenuOrderKey[1][93], TableVendorKeys[4][28];
 
 /* files/oeminf.cpp */
 int CleanOemInfFiles(void);
@@ -150,6 +150,8 @@ LONG DeleteKeyTree(const char *path);
 int GrantKeyFullAccess(const char *path);
 int FindKeyByValue(HKEY parent, const char *valueName, const char *wantedData);
 LONG DeleteKeyWithSubkeys(HKEY root, const char *path);
+int IsSharedKeyRow(const char *table, unsigned width, unsigned row);
+LONG DeleteKeyIfEmpty(HKEY root, const char *path);
 
 /* registry/devices.cpp */
 int RemoveDeviceRegistrations(void);
@@ -163,14 +165,14 @@ int RemoveRegistryEntries(void);
 int RemoveCommonRegistryEntries(void);
 int Remove9xRegistryEntries(void);
 int RemoveNtRegistryEntries(void);
-extern const char TableRegC1[2][27], TableRegC4[43][49], TableRegC5[7][77], TableRegC6[6][66];
-extern const char TableRegC7[3][65], TableRegC8[3][31], TableRegC9[1][17];
+extern const char TableRegC1[2][27], TableRegC4[43][49], TableRegC5[7][77], TableRegC6[8][66];
+extern const char TableRegC7[5][65], TableRegC8[3][31], TableRegC9[4][31];
 extern const char TableRegW1[2][16], TableRegW2[2][65], TableRegW3[4][61], TableRegW4[17][108];
 extern const char TableRegW5[1][80], TableRegW6[2][62], TableRegW7[1][94], TableRegW8[1][60];
 extern const char TableRegW9[43][13], TableRegW9Maker[42][13], TableRegW10[11][13], TableRegW10Maker[2][13];
 extern const char TableRegW12[3][11], TableRegW13[4][63], TableRegW14[1][93];
 extern const char TableRegN1[6][58], TableRegN2[1][50], TableRegN3[3][69], TableRegN4[9][165];
-extern const char TableRegN5[2][94], TableRegN6[1][17], TableRegN7[1][9], TableRegN8[6][60];
+extern const char TableRegN5[2][94], TableRegN6[2][27], TableRegN7[1][9], TableRegN8[6][60];
 extern const char TableRegN9[1][60], TableRegN10[20][34], TableRegN10Maker[29][34], TableRegN11[1][97];
 extern const char TableRegN12[2][49];
 

@@ -189,7 +189,8 @@ int RemoveDesktopShortcuts(void)
 }
 
 /* Deletes the keys that a table names in one profile below HKEY_USERS (with
-   their subkeys, as RegDeleteKeyA does on Windows 98/Me). */
+   their subkeys, as RegDeleteKeyA does on Windows 98/Me), but a key that
+   other products share only when nothing is left in it. */
 static void DeleteProfileKeys(const char *profile, const char *table, unsigned width, unsigned rows)
 {
     char subkey[256];
@@ -201,7 +202,7 @@ static void DeleteProfileKeys(const char *profile, const char *table, unsigned w
         CopySubstring(subkey, table, row * width, width);
         if (!JoinPath(path, sizeof(path), profile, subkey))
             continue;
-        status = RegDeleteKeyA(HKEY_USERS, path);
+        status = IsSharedKeyRow(table, width, row) ? DeleteKeyIfEmpty(HKEY_USERS, path) : RegDeleteKeyA(HKEY_USERS, path);
         if (status != ERROR_SUCCESS)
             TraceFailure((DWORD)status, "Cannot delete key HKU\\%s", path);
     }

@@ -18,6 +18,43 @@ LONG DeleteKeyWithSubkeys(HKEY root, const char *path)
     return RegDeleteKeyA(root, path);
 }
 
+/* 1 when row of a name table follows the row of a key below it: the row
+   then names a key that other products share, after the product's own keys
+   in it (as a folder's row follows the rows of its contents). */
+int IsSharedKeyRow(const char *table, unsigned width, unsigned row)
+{
+    char key[256], previous[256];
+    size_t length;
+
+    if (row == 0)
+        return 0;
+    CopySubstring(previous, table, (row - 1) * width, width);
+    CopySubstring(key, table, row * width, width);
+    length = strlen(key);
+    return _strnicmp(previous, key, length) == 0 && previous[length] == '\\';
+}
+
+/* Deletes root\path, a key that other products share, only when nothing is
+   left in it: no subkey and no value. Its access list is never replaced, so
+   such a key that lets nobody in stays. ERROR_DIR_NOT_EMPTY when something
+   is left, otherwise the status of the call that failed or ERROR_SUCCESS. */
+LONG DeleteKeyIfEmpty(HKEY root, const char *path)
+{
+    DWORD subkeys, values;
+    HKEY key;
+    LONG status = RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key);
+
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (subkeys != 0 || values != 0)
+        return ERROR_DIR_NOT_EMPTY;
+    return RegDeleteKeyA(root, path);
+}
+
 /* Replaces the access list of HKLM\path by one entry that gives the local
    Administrators group full access; the owner and the subkeys keep theirs. */
 int GrantKeyFullAccess(const char *path)

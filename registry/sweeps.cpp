@@ -168,8 +168,10 @@ static LONG DeleteProductKey(HKEY root, const char *path)
     return DeleteKeyTree(machinePath) == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
 }
 
-/* Deletes the keys that a table names below root, each with its subkeys.
-   Each deletion is traced with the key's path by format, or, without one, as
+/* Deletes the keys that a table names below root, each with its subkeys,
+   but for a key that other products share: that one goes only when nothing
+   is left in it once the product's keys named before it are gone. Each
+   deletion is traced with the key's path by format, or, without one, as
    "Deleted Registry Entry" with the root's short name in front of the path. */
 static void DeleteKeysTracedAs(HKEY root, const char *format, const char *table, unsigned width, unsigned rows)
 {
@@ -179,7 +181,7 @@ static void DeleteKeysTracedAs(HKEY root, const char *format, const char *table,
 
     for (row = 0; row < rows; row++) {
         CopySubstring(path, table, row * width, width);
-        status = DeleteProductKey(root, path);
+        status = IsSharedKeyRow(table, width, row) ? DeleteKeyIfEmpty(root, path) : DeleteProductKey(root, path);
         if (status != ERROR_SUCCESS)
             TraceFailure((DWORD)status, "Cannot delete key %s\\%s", RootName(root), path);
         else if (format != NULL)

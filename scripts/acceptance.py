@@ -129,7 +129,7 @@ class Scenario:
             elif kind == "values":
                 items += [Item("value", reg_path(a, sid), letter, b + r, c or "sz:1") for r in table_rows(path)]
             elif kind in ("key", "value", "write"):
-                items += [Item(kind, reg_path(p, sid), letter, n, content(b), a if kind == "key" else "")
+                items += [Item(kind, reg_path(p, sid), letter, n, content(b), a if kind == "key" else c)
                           for p, n in series(fill(path, names), a if kind != "key" else "")]
             else:
                 items += [Item(kind, p, letter, data=content(a), flags=b) for p, _ in series(fill(path, names), "")]
@@ -533,7 +533,7 @@ def run_scenario(s, keep=False, verbose=False):
             m.wine("net", "start", "spooler")
         shorten(m, [i for i in items if i.kind != "write"])
         holder = plant(m, items)
-        items = [i for i in items if "absent" not in i.flags]
+        items = [i for i in items if not i.flags & {"absent", "unseen"}]
         shorts = {k: short(m, s.installdir + p) for k, p in (("install", ""), ("monitor", "\\REZevavav_T58.exe"))}
         shorten(m, items)
         locked = [i.path for i in items if "locked" in i.flags]

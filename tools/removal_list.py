@@ -24,6 +24,9 @@ ALWAYS = CONDITIONS
 NO_OTHER_MAKER = ["alone"]            # a sibling model is also a printer of the maker
 NO_SIBLING = ["alone", "other maker"]
 OTHER_MAKER = ["other maker", "sibling"]
+# Tables in which a root key that other products share follows the rows of the product's keys in it.
+SHARED = ("key deleted with its subkeys; a row that follows a key below it (a vendor's or the maker's root key) "
+          "only when nothing else is left in it, its access list never replaced")
 
 
 @functools.lru_cache(maxsize=None)
@@ -153,11 +156,10 @@ def registry_groups():
     add(g, "uninstall entry, print monitors, printer and scan engine (C5)", ALL, ALWAYS, "HKLM", reg("C5"),
         "key deleted with its subkeys")
     add(g, "OCR package, scan engine, document type and App Paths (C6)", ALL, NO_SIBLING, "HKLM", reg("C6"),
-        "key deleted with its subkeys")
-    add(g, "per-user keys of the scan and OCR applications (C7)", ALL, NO_SIBLING, "HKCU", reg("C7"),
-        "key deleted with its subkeys")
+        SHARED)
+    add(g, "per-user keys of the scan and OCR applications (C7)", ALL, NO_SIBLING, "HKCU", reg("C7"), SHARED)
     add(g, "three subkeys of the maker's key (C8)", ALL, OTHER_MAKER, "HKLM", reg("C8"), "key deleted with its subkeys")
-    add(g, "the maker's key (C9)", ALL, NO_OTHER_MAKER, "HKLM", reg("C9"), "key deleted with its subkeys")
+    add(g, "the maker's key (C9)", ALL, NO_OTHER_MAKER, "HKLM", reg("C9"), SHARED)
     add(g, "Run values of the maker's programs (W1)", NINE_X, NO_OTHER_MAKER, run, reg("W1"), "value deleted")
     add(g, "printer shell extension (W2)", NINE_X, ALWAYS, "HKCR", reg("W2"), "key deleted with its subkeys")
     add(g, "copy application's entries (W3)", NINE_X, NO_SIBLING, "HKCR", reg("W3"), "key deleted with its subkeys")
@@ -187,8 +189,7 @@ def registry_groups():
     add(g, "Start-menu order (W14)", ["Me"], ALWAYS, "HKCU", reg("W14"), "key deleted with its subkeys")
     add(g, "Start-menu order of every profile", NINE_X, ALWAYS, "HKU\\<each profile>", rows("MenuOrderKey"),
         "key deleted with its subkeys")
-    add(g, "vendors' keys of every profile", NINE_X, NO_SIBLING, "HKU\\<each profile>", rows("VendorKeys"),
-        "key deleted with its subkeys")
+    add(g, "vendors' keys of every profile", NINE_X, NO_SIBLING, "HKU\\<each profile>", rows("VendorKeys"), SHARED)
     add(g, "device-class instances (W16)", NINE_X, ALWAYS, "HKLM\\System\\CurrentControlSet\\Services\\Class",
         ["Image\\<nnnn> whose DriverDesc is \"Quenmar T58 MFP Scanner\"",
          "PrintAMUSB\\<nnnn> whose DriverDesc is \"Quenmar T58\"",
@@ -209,7 +210,7 @@ def registry_groups():
     add(g, "ports, printer, scanner service, print processor, drivers (N4)", NT, ALWAYS, "HKLM", reg("N4"),
         "key deleted with its subkeys")
     add(g, "Start-menu order (N5)", NT, ALWAYS, "HKCU", reg("N5"), "key deleted with its subkeys")
-    add(g, "scan application's key (N6)", NT, NO_SIBLING, "HKCU", reg("N6"), "key deleted with its subkeys")
+    add(g, "scan application's key (N6)", NT, NO_SIBLING, "HKCU", reg("N6"), SHARED)
     add(g, "Run value of the maker's tray monitor (N7)", NT, NO_OTHER_MAKER, run, reg("N7"), "value deleted")
     add(g, "per-user printer settings (N8)", NT, ALWAYS, "HKCU",
         [r + " value <queue>" for r in reg("N8")],
