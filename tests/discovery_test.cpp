@@ -10,8 +10,7 @@
 /* On the searched drive D:, folders whose names only begin with the product's folder name. */
 static const char *Folders[] = { Default, "C:\\Apps", Apps, "D:\\T", "D:\\T\\QuenmarT580", "D:\\T\\QuenmarT58 Extras" };
 
-/* registered: the App Paths value (REG_EXPAND_SZ when it names a variable; Pad is 226 characters), "%s"
-   the short form that Wine gives shortOf; NULL: none. Only Apps holds one of the product's installed programs. */
+/* registered: the App Paths value (REG_EXPAND_SZ with a variable), "%s" the short form Wine gives shortOf; NULL: none. */
 static const struct { const char *shortOf, *registered; DWORD sibling; const char *wanted; } Cases[] = {
     { NULL, Apps Ocr, 0, Apps }, { Apps, "%s" Ocr, 0, Apps }, { Apps, "%s" Ocr, 1, Apps }, { PF, "%s" Ocr, 0, Default },
     { NULL, PF "\\." Ocr, 0, Default }, { NULL, Default "\\.." Ocr, 0, Default }, { NULL, "C:\\." Ocr, 0, Default },
@@ -30,6 +29,7 @@ int main(void)
 
     for (i = 0; i < ARRAY_SIZE(Folders); i++)
         CreateDirectoryA(Folders[i], NULL);
+    /* Only Apps holds one of the product's installed programs; Pad stands for 226 characters. */
     SetEnvironmentVariableA("Pad", X40 X40 X40 X40 X40 "xxxxxxxxxxxxxxxxxxxxxxxxxx");
     CloseHandle(CreateFileA(Apps "\\QnmPrnChkXP.exe", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
     for (i = 0; i < ARRAY_SIZE(Cases); i++) {
