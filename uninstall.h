@@ -66,7 +66,8 @@ void RestartWindows(void);
 void SurveyPrinters(void);
 int FindInstallDir(void);
 int FindFileOnFixedDrives(const char *name);
-extern const char TableSiblingPrefixes[1][255];
+int HoldsInstalledProgram(const char *folder);
+extern const char TableSiblingPrefixes[1][255], TableInstalledPrograms[5][18];
 
 /* sequence/findtree.cpp */
 int FindNameInTree(const char *name, int mode);

@@ -256,11 +256,11 @@ def quote(text):
 
 
 def reg_data(data):
-    # sz:text, dword:n, multi:a|b; hex: and hex(n): pass as written.
+    # sz:text, expand:text, dword:n, multi:a|b; hex: and hex(n): pass as written.
     kind, _, text = data.partition(":")
-    if kind == "multi":
-        return "hex(7):" + ",".join("%02x" % b for b in "".join(p + "\0" for p in text.split("|") + [""])
-                                    .encode("utf-16-le"))
+    if kind in ("multi", "expand"):
+        return "hex(%d):" % (7 if kind == "multi" else 2) + ",".join("%02x" % b for b in "".join(
+            p + "\0" for p in (text.split("|") + [""] if kind == "multi" else [text])).encode("utf-16-le"))
     return quote(text) if kind == "sz" else "dword:%08x" % int(text) if kind == "dword" else data
 
 

@@ -12,10 +12,33 @@ decltype(TableSiblingPrefixes) TableSiblingPrefixes = {
 #include "SiblingPrefixes.inc"
 };
 
+/* The product's own programs, one of which marks its installation folder. */
+decltype(TableInstalledPrograms) TableInstalledPrograms = {
+#include "InstalledPrograms.inc"
+};
+
 #define CurrentVersionKey "SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
 
-/* Reads a text value of at most size - 1 bytes and ends it with a NUL; 0 when
-   the value is missing, not text, or longer. */
+/* Replaces the environment variables that a text names ("%SystemDrive%") by
+   their values, in its buffer of size bytes; 0, with the buffer empty, when
+   the result does not fit. The ANSI call may want a byte more than the result
+   and its NUL, so it writes into a buffer of its own. */
+static int ExpandInPlace(char *text, DWORD size)
+{
+    char expanded[MAX_PATH];
+    DWORD length = ExpandEnvironmentStringsA(text, expanded, sizeof(expanded));
+
+    if (length != 0 && length <= sizeof(expanded) && strlen(expanded) < size) {
+        memcpy(text, expanded, strlen(expanded) + 1);
+        return 1;
+    }
+    text[0] = '\0';
+    return 0;
+}
+
+/* Reads a text value of at most size - 1 bytes and ends it with a NUL; a
+   REG_EXPAND_SZ value is read as its expansion, which must fit as well. 0
+   when the value is missing, not text, or longer. */
 static int ReadTextValue(HKEY key, const char *name, char *buffer, DWORD size)
 {
     DWORD type;
@@ -26,7 +49,7 @@ static int ReadTextValue(HKEY key, const char *name, char *buffer, DWORD size)
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         return 0;
     buffer[length] = '\0';
-    return 1;
+    return type == REG_SZ || ExpandInPlace(buffer, size);
 }
 
 /* Reads a text value of a key below HKEY_LOCAL_MACHINE (see ReadTextValue). */
@@ -209,16 +232,44 @@ static int IsFullPath(const char *path)
     return isalpha((unsigned char)path[0]) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
 }
 
+/* True when folder holds a file (not a folder) that a row of a table names. */
+static int HoldsFileOfTable(const char *folder, const char *table, unsigned width, unsigned rows)
+{
+    char name[256];
+    char path[MAX_PATH];
+    DWORD attributes;
+    unsigned row;
+
+    for (row = 0; row < rows; row++) {
+        CopySubstring(name, table, row * width, width);
+        if (!JoinPath(path, sizeof(path), folder, name))
+            continue;
+        attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return 1;
+    }
+    return 0;
+}
+
+/* True when folder holds one of the product's own programs that only its
+   installation puts there: what a folder that merely bears the product's
+   name or holds the same OCR program lacks. */
+int HoldsInstalledProgram(const char *folder)
+{
+    return HoldsFileOfTable(folder, TABLE_ARGS(TableInstalledPrograms));
+}
+
 /* Takes a candidate into InstallDir in its canonical spelling unless it
    cannot be the product's folder: not a full path, a folder that does not
    exist, a drive root, the Program Files, Windows or system folder however
-   spelt, or, with a sibling model installed, a folder outside one named
-   "QuenmarT58". */
+   spelt, a folder without any of the product's installed programs, or, with
+   a sibling model installed, a folder outside one named "QuenmarT58". */
 static int TakeInstallDirCandidate(const char *candidate)
 {
     char folder[256];
 
-    if (!IsFullPath(candidate) || !CanonicalFolder(candidate, folder) || IsSystemFolder(folder))
+    if (!IsFullPath(candidate) || !CanonicalFolder(candidate, folder) || IsSystemFolder(folder)
+        || !HoldsInstalledProgram(folder))
         return 0;
     if (SiblingModelPresent && !NamesProductFolder(folder))
         return 0;
@@ -227,9 +278,10 @@ static int TakeInstallDirCandidate(const char *candidate)
 }
 
 /* Sets DefaultInstallDir and InstallDir: the folder two levels above the
-   registered OCR program when it can be the product's, else a folder
-   "QuenmarT58" found on a fixed drive other than the Windows drive, else the
-   default folder under Program Files. */
+   registered OCR program when it can be the product's, else the first folder
+   "QuenmarT58" holding one of the product's installed programs on a fixed
+   drive other than the Windows drive, else the default folder under Program
+   Files. */
 int FindInstallDir(void)
 {
     char programFiles[256] = "";
@@ -252,8 +304,9 @@ int FindInstallDir(void)
 }
 
 /* Searches the fixed drives other than the Windows drive, in drive order, for
-   a folder of that name (its full path then in InstallDir). The current drive
-   and folder are put back afterwards. */
+   a folder of that name that holds one of the product's installed programs
+   (its full path then in InstallDir); a folder of that name without one is
+   passed by. The current drive and folder are put back afterwards. */
 int FindFileOnFixedDrives(const char *name)
 {
     char savedFolder[256];
@@ -278,7 +331,7 @@ int FindFileOnFixedDrives(const char *name)
     for (root = drives; *root != '\0' && !found; root += strlen(root) + 1)
         if (GetDriveTypeA(root) == DRIVE_FIXED && _stricmp(root, windowsRoot) != 0
             && SetCurrentDirectoryA(root))
-            found = FindNameInTree(name, 0);
+            found = FindNameInTree(name, 3);
     _chdrive(savedDrive);
     SetCurrentDirectoryA(savedFolder);
     return found;

@@ -90,11 +90,13 @@ static int IsInProductFolder(const char *folder)
    name is the sought one, its full path goes to InstallDir; in mode 1 a
    matching file (or folder) puts folder into FoundFolder. Mode 2 takes only a
    file outside the product's folders, whose copies there wait for their
-   deletion at the next restart, and walks on past them. Entries with the
-   system attribute are neither entered nor matched, and neither are links
-   (junctions, mount points, symbolic links): what a link leads to is either
-   walked where it really lies or is not the product's, and a link back up
-   the tree would make the walk endless. 1 when found. */
+   deletion at the next restart, and walks on past them. Mode 3 takes only a
+   folder that holds one of the product's installed programs, and walks on
+   past (and into) one that holds none, such as a copy of the driver CD.
+   Entries with the system attribute are neither entered nor matched, and
+   neither are links (junctions, mount points, symbolic links): what a link
+   leads to is either walked where it really lies or is not the product's,
+   and a link back up the tree would make the walk endless. 1 when found. */
 static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_FIND_DATAA *entry,
                       const char *name, int mode)
 {
@@ -108,15 +110,16 @@ static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_F
     if (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (!JoinFolderPath(path, folder, entry->cFileName))
             return 0;
-        if (!matches || mode == 2 || strlen(path) >= sizeof(InstallDir)) {
+        if (!matches || mode == 2 || strlen(path) >= sizeof(InstallDir)
+            || (mode == 3 && !HoldsInstalledProgram(path))) {
             PushPendingFolder(pending, path);
             return 0;
         }
         memcpy(InstallDir, path, strlen(path) + 1);
-    } else if (mode == 0 || !matches || (mode == 2 && IsInProductFolder(folder))) {
+    } else if (mode == 0 || mode == 3 || !matches || (mode == 2 && IsInProductFolder(folder))) {
         return 0;
     }
-    if (mode != 0)
+    if (mode == 1 || mode == 2)
         memcpy(FoundFolder, folder, strlen(folder) + 1);
     return 1;
 }
@@ -144,8 +147,9 @@ static int ListFolder(PendingFolders *pending, const char *folder, const char *n
 }
 
 /* Searches the tree below the current folder for a folder (mode 0), any
-   entry (mode 1) or a file outside the product's folders (mode 2) of that
-   name, ignoring case; the subfolders of a folder are visited in the reverse
+   entry (mode 1), a file outside the product's folders (mode 2) or a folder
+   holding one of the product's installed programs (mode 3) of that name,
+   ignoring case; the subfolders of a folder are visited in the reverse
    of their listing order. The folders are listed by their full paths: making
    each one current would cost another open and close per folder, a third of
    the walk's time under Wine. */

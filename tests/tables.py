@@ -34,6 +34,9 @@ faults = ["%s row %d \"%s\": empty or blank, or holds an empty part, '..' or ':'
           if r != r.strip() or any(not p.strip() or p == ".." for p in r.split("\\")) or ":" in r]
 faults += ["%s: \"%s\" is a maker-wide name" % (t, r) for t in UNCONDITIONAL for r in tables[t]
            if re.match(r"qnm(?!t58)", r.rsplit("\\", 1)[-1], re.I)]
+# The marks of the installation folder are files that its tables delete there.
+faults += ["InstalledPrograms: \"%s\" is no file of the installation folder's tables" % r for r in
+           tables["InstalledPrograms"] if r not in sum((tables[t] for t in ("C5", "C7", "N7", "N8", "S7")), [])]
 for registry, prefix, deleting, reverse in RULES:
     spelt = (lambda p: p.upper()) if prefix is not None else (lambda p: p.rsplit("\\", 1)[-1].upper())
     key = {(t, r): {spelt(f + r) for f in folders} for t, folders in deleting.items() for r in tables[t]}

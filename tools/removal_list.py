@@ -314,10 +314,11 @@ def render():
       "handed over to that model." % table("sequence/tables/SiblingPrefixes.tbl")[0])
     w("")
     w("Folders: `<Windows>` and `<System>` are the Windows and system folders; `<InstallDir>` is the "
-      "installation folder (from the App Paths entry of sprint.exe, two levels up; else a folder QuenmarT58 "
-      "on another fixed drive; else the default); `<DefaultInstallDir>` is `<ProgramFiles>\\QuenmarT58`; "
-      "`<Programs>`, `<All Users Programs>` and `<Desktop>` are the shell's folders. Files in use are removed "
-      "at the next start of Windows (see restart-time work below).")
+      "installation folder (from the App Paths entry of sprint.exe, two levels up; else the first folder "
+      "QuenmarT58 on another fixed drive; either only when it holds one of %s; else the default); "
+      "`<DefaultInstallDir>` is `<ProgramFiles>\\QuenmarT58`; `<Programs>`, `<All Users Programs>` and "
+      "`<Desktop>` are the shell's folders. Files in use are removed at the next start of Windows (see "
+      "restart-time work below)." % ", ".join(table("sequence/tables/InstalledPrograms.tbl")))
     w("")
     w("## Count of names per family and condition")
     w("")
