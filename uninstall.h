@@ -42,6 +42,7 @@ extern DWORD OtherMakerPrinterPresent, SiblingModelPresent;
 extern char SiblingDriverName[256];
 extern char InstallDir[256];
 extern char DefaultInstallDir[256];
+extern DWORD ProductOwnsOcrAppPath;
 extern char FoundFolder[260];
 extern char ProductPrinterName[256];
 extern char MatchedKeyName[260];
@@ -71,6 +72,7 @@ extern const char TableSiblingPrefixes[1][255], TableInstalledPrograms[5][18];
 
 /* sequence/findtree.cpp */
 int FindNameInTree(const char *name, int mode);
+int IsInProductFolder(const char *folder);
 
 /* sequence/selfremove.cpp */
 void ScheduleSelfRemoval(void);

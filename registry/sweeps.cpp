@@ -181,6 +181,8 @@ static void DeleteKeysTracedAs(HKEY root, const char *format, const char *table,
 
     for (row = 0; row < rows; row++) {
         CopySubstring(path, table, row * width, width);
+        if (_stricmp(path, AppPathsKey OcrProgramName) == 0 && !ProductOwnsOcrAppPath)
+            continue;
         status = IsSharedKeyRow(table, width, row) ? DeleteKeyIfEmpty(root, path) : DeleteProductKey(root, path);
         if (status != ERROR_SUCCESS)
             TraceFailure((DWORD)status, "Cannot delete key %s\\%s", RootName(root), path);

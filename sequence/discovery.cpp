@@ -277,16 +277,32 @@ static int TakeInstallDirCandidate(const char *candidate)
     return 1;
 }
 
+/* True when a folder, in its long form where it exists, is one of the
+   product's folders or lies in one. Read before anything is removed, so that
+   a short form still has its long one. */
+static int IsProductPlace(const char *folder)
+{
+    char full[MAX_PATH], longForm[MAX_PATH];
+    DWORD length = GetFullPathNameA(folder, sizeof(full), full, NULL);
+
+    if (!IsFullPath(folder) || length == 0 || length >= sizeof(full))
+        return 0;
+    length = GetLongPathNameA(full, longForm, sizeof(longForm));
+    return IsInProductFolder(length > 0 && length < sizeof(longForm) ? longForm : full);
+}
+
 /* Sets DefaultInstallDir and InstallDir: the folder two levels above the
    registered OCR program when it can be the product's, else the first folder
    "QuenmarT58" holding one of the product's installed programs on a fixed
    drive other than the Windows drive, else the default folder under Program
-   Files. */
+   Files. The OCR program's entry counts as the product's only when it names
+   a place in the product's folders: other scanner packages bundle that
+   program, and the entry is that of whichever package registered it last. */
 int FindInstallDir(void)
 {
     char programFiles[256] = "";
     char candidate[256];
-    int written;
+    int written, registered;
 
     DefaultInstallDir[0] = '\0';
     if (GetProgramFilesFolder(programFiles)) {
@@ -295,11 +311,12 @@ int FindInstallDir(void)
         if (written < 0 || written >= (int)sizeof(DefaultInstallDir))
             DefaultInstallDir[0] = '\0';
     }
-    if (ReadMachineText(AppPathsKey OcrProgramName, NULL, candidate, sizeof(candidate))
-        && CutToInstallFolder(candidate) && TakeInstallDirCandidate(candidate))
-        return 1;
-    if (!FindFileOnFixedDrives(ProductFolderName) && DefaultInstallDir[0] != '\0')
+    registered = ReadMachineText(AppPathsKey OcrProgramName, NULL, candidate, sizeof(candidate))
+                 && CutToInstallFolder(candidate);
+    if (!(registered && TakeInstallDirCandidate(candidate)) && !FindFileOnFixedDrives(ProductFolderName)
+        && DefaultInstallDir[0] != '\0')
         memcpy(InstallDir, DefaultInstallDir, strlen(DefaultInstallDir) + 1);
+    ProductOwnsOcrAppPath = registered && IsProductPlace(candidate);
     return 1;
 }
 

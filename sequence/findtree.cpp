@@ -66,7 +66,7 @@ static int JoinFolderPath(char *path, const char *folder, const char *name)
 
 /* True when folder is one of the product's folders (InstallDir,
    DefaultInstallDir) or lies below one, compared in long form ignoring case. */
-static int IsInProductFolder(const char *folder)
+int IsInProductFolder(const char *folder)
 {
     const char *productFolders[2] = {InstallDir, DefaultInstallDir};
     char product[PENDING_PATH_SIZE];

@@ -7,6 +7,7 @@ DWORD OtherMakerPrinterPresent, SiblingModelPresent;
 char SiblingDriverName[256];
 char InstallDir[256];
 char DefaultInstallDir[256];
+DWORD ProductOwnsOcrAppPath;
 char FoundFolder[260];
 char ProductPrinterName[256];
 char MatchedKeyName[260];
