@@ -156,7 +156,8 @@ def registry_groups():
     add(g, "uninstall entry, print monitors, printer and scan engine (C5)", ALL, ALWAYS, "HKLM", reg("C5"),
         "key deleted with its subkeys")
     add(g, "OCR package, scan engine, document type and App Paths (C6)", ALL, NO_SIBLING, "HKLM", reg("C6"),
-        SHARED)
+        SHARED + "; the App Paths entry of Sprint.exe only when it names a place in <InstallDir> or "
+        "<DefaultInstallDir> (other scanner packages bundle that program)")
     add(g, "per-user keys of the scan and OCR applications (C7)", ALL, NO_SIBLING, "HKCU", reg("C7"), SHARED)
     add(g, "three subkeys of the maker's key (C8)", ALL, OTHER_MAKER, "HKLM", reg("C8"), "key deleted with its subkeys")
     add(g, "the maker's key (C9)", ALL, NO_OTHER_MAKER, "HKLM", reg("C9"), SHARED)
