@@ -40,6 +40,7 @@ extern HINSTANCE hInstance;
 extern DWORD IsWinXP, IsWin2000, IsWin98, IsWinMe;
 extern DWORD OtherMakerPrinterPresent, SiblingModelPresent;
 extern char SiblingDriverName[256];
+extern char OtherPrinterDrivers[32][256];
 extern char InstallDir[256];
 extern char DefaultInstallDir[256];
 extern char FoundFolder[260];
@@ -107,7 +108,7 @@ int RemoveDirOnReboot(char *path);
    behind the text besides the line: a line break and the "[rename]" header. */
 #define RenameLineRoom 12
 size_t InsertRenameLine(char *text, size_t size, const char *line, size_t length);
-int NamesModel(const char *text, size_t length, const char *model);
+int NamesModel(const char *text, size_t length, const char *model, int ignoreCase);
 
 /* files/sweeps.cpp */
 void RemoveProductFiles(void);

@@ -57,25 +57,40 @@ static int HoldsPrefix(const char *driver, const char *table, unsigned width, un
     return 0;
 }
 
-/* Notes one installed printer's driver in the survey values; 1 when it is a
-   sibling model of the series, which ends the survey. The product's own
-   driver counts for nothing. */
-static int NotePrinterDriver(const char *driver)
+/* Adds a name of at most 255 characters to a list of rows of 256 bytes
+   that ends at its first empty row, unless the list holds it already
+   (ignoring case); a full list takes no more. */
+static void AddToList(char (*list)[256], unsigned rows, const char *name)
 {
-    if (_stricmp(driver, ProductDisplayName) == 0)
-        return 0;
-    if (strstr(driver, MakerName) != NULL)
-        OtherMakerPrinterPresent = 1;
-    if (!HoldsPrefix(driver, TABLE_ARGS(TableSiblingPrefixes)))
-        return 0;
-    SiblingModelPresent = 1;
-    memcpy(SiblingDriverName, driver, strlen(driver) + 1);
-    return 1;
+    unsigned row;
+
+    for (row = 0; row < rows && list[row][0] != '\0'; row++)
+        if (_stricmp(list[row], name) == 0)
+            return;
+    if (row < rows)
+        memcpy(list[row], name, strlen(name) + 1);
 }
 
-/* Sets OtherMakerPrinterPresent, SiblingModelPresent and SiblingDriverName
-   from the drivers of the installed printers, in enumeration order up to the
-   first sibling model. */
+/* Notes the driver of one installed printer other than the product's in
+   OtherPrinterDrivers, and as a printer of the maker or the first sibling
+   model of the series. */
+static void NotePrinterDriver(const char *driver)
+{
+    if (_stricmp(driver, ProductDisplayName) == 0)
+        return;
+    AddToList(OtherPrinterDrivers, ARRAY_SIZE(OtherPrinterDrivers), driver);
+    if (strstr(driver, MakerName) != NULL)
+        OtherMakerPrinterPresent = 1;
+    if (SiblingModelPresent || !HoldsPrefix(driver, TABLE_ARGS(TableSiblingPrefixes)))
+        return;
+    SiblingModelPresent = 1;
+    memcpy(SiblingDriverName, driver, strlen(driver) + 1);
+}
+
+/* Sets OtherMakerPrinterPresent, SiblingModelPresent, SiblingDriverName (the
+   first sibling model in enumeration order) and the list of the other
+   printers' drivers from every installed printer. A printer whose driver is
+   too long or no text is skipped. */
 void SurveyPrinters(void)
 {
     char name[256];
@@ -83,11 +98,10 @@ void SurveyPrinters(void)
     HKEY printers, printer;
     DWORD index, length;
     LONG result;
-    int sibling = 0;
 
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PrintersKey, 0, KEY_READ, &printers) != ERROR_SUCCESS)
         return;
-    for (index = 0; !sibling; index++) {
+    for (index = 0;; index++) {
         length = sizeof(name);
         result = RegEnumKeyExA(printers, index, name, &length, NULL, NULL, NULL, NULL);
         if (result == ERROR_MORE_DATA)
@@ -97,7 +111,7 @@ void SurveyPrinters(void)
         if (RegOpenKeyExA(printers, name, 0, KEY_QUERY_VALUE, &printer) != ERROR_SUCCESS)
             continue;
         if (ReadTextValue(printer, PrinterDriverValue, driver, sizeof(driver)))
-            sibling = NotePrinterDriver(driver);
+            NotePrinterDriver(driver);
         RegCloseKey(printer);
     }
     RegCloseKey(printers);

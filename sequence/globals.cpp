@@ -5,6 +5,9 @@ HINSTANCE hInstance;
 DWORD IsWinXP, IsWin2000, IsWin98, IsWinMe;
 DWORD OtherMakerPrinterPresent, SiblingModelPresent;
 char SiblingDriverName[256];
+/* The drivers of the installed printers other than the product's, as the
+   start-up survey found them; the list ends at its first empty row. */
+char OtherPrinterDrivers[32][256];
 char InstallDir[256];
 char DefaultInstallDir[256];
 char FoundFolder[260];

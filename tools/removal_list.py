@@ -126,7 +126,8 @@ def file_groups():
     add(g, "check program (N8)", ["XP"], ALWAYS, "<InstallDir>", rows("N8"))
     add(g, "the default installation folder", NT, ALWAYS, "", ["<DefaultInstallDir>"], "removed, or at the restart")
     add(g, "OEM copies of the printer INF", NT, ALWAYS, "<Windows>\\inf",
-        ["oem*.inf of class Printer whose [Strings] name \"Quenmar T58\" (not QMTR.INF)", "their .PNF twins"],
+        ["oem*.inf of class Printer whose [Strings] name \"Quenmar T58\" and no other printer's driver (not QMTR.INF)",
+         "their .PNF twins"],
         "deleted")
     add(g, "colour profile (S1)", NINE_X, ALWAYS, "<Windows>\\color", rows("S1"))
     add(g, "INF files and scanner driver (S2)", NINE_X, ALWAYS, "<Windows>", rows("S2"))
