@@ -40,6 +40,7 @@ extern HINSTANCE hInstance;
 extern DWORD IsWinXP, IsWin2000, IsWin98, IsWinMe;
 extern DWORD OtherMakerPrinterPresent, SiblingModelPresent;
 extern char SiblingDriverName[256];
+extern char ProductQueueNames[8][256];
 extern char OtherPrinterDrivers[32][256];
 extern char InstallDir[256];
 extern char DefaultInstallDir[256];
@@ -64,6 +65,7 @@ int CheckAdministrator(void);
 void RestartWindows(void);
 
 /* sequence/discovery.cpp */
+int ReadTextValue(HKEY key, const char *name, char *buffer, DWORD size);
 void SurveyPrinters(void);
 int FindInstallDir(void);
 int FindFileOnFixedDrives(const char *name);
@@ -181,6 +183,7 @@ int StartSpooler(void);
 
 /* spooler/profile.cpp */
 int ResetDefaultPrinterProfile(void);
+void DeleteDefaultPrinterValue(HKEY root, const char *keyPath, const char *valueName);
 
 /* restore/mfc.cpp */
 int RestoreSharedSettings(void);

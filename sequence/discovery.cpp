@@ -16,7 +16,7 @@ decltype(TableSiblingPrefixes) TableSiblingPrefixes = {
 
 /* Reads a text value of at most size - 1 bytes and ends it with a NUL; 0 when
    the value is missing, not text, or longer. */
-static int ReadTextValue(HKEY key, const char *name, char *buffer, DWORD size)
+int ReadTextValue(HKEY key, const char *name, char *buffer, DWORD size)
 {
     DWORD type;
     DWORD length = size - 1;
@@ -71,13 +71,15 @@ static void AddToList(char (*list)[256], unsigned rows, const char *name)
         memcpy(list[row], name, strlen(name) + 1);
 }
 
-/* Notes the driver of one installed printer other than the product's in
-   OtherPrinterDrivers, and as a printer of the maker or the first sibling
-   model of the series. */
-static void NotePrinterDriver(const char *driver)
+/* Notes one installed printer in the survey values: a queue on the product's
+   own driver in ProductQueueNames; any other driver in OtherPrinterDrivers,
+   and as a printer of the maker or the first sibling model of the series. */
+static void NotePrinter(const char *queue, const char *driver)
 {
-    if (_stricmp(driver, ProductDisplayName) == 0)
+    if (_stricmp(driver, ProductDisplayName) == 0) {
+        AddToList(ProductQueueNames, ARRAY_SIZE(ProductQueueNames), queue);
         return;
+    }
     AddToList(OtherPrinterDrivers, ARRAY_SIZE(OtherPrinterDrivers), driver);
     if (strstr(driver, MakerName) != NULL)
         OtherMakerPrinterPresent = 1;
@@ -88,9 +90,10 @@ static void NotePrinterDriver(const char *driver)
 }
 
 /* Sets OtherMakerPrinterPresent, SiblingModelPresent, SiblingDriverName (the
-   first sibling model in enumeration order) and the list of the other
-   printers' drivers from every installed printer. A printer whose driver is
-   too long or no text is skipped. */
+   first sibling model in enumeration order) and the lists of the product's
+   queues and of the other printers' drivers from every installed printer. A
+   printer whose name or driver is too long, or whose driver is no text, is
+   skipped. */
 void SurveyPrinters(void)
 {
     char name[256];
@@ -111,7 +114,7 @@ void SurveyPrinters(void)
         if (RegOpenKeyExA(printers, name, 0, KEY_QUERY_VALUE, &printer) != ERROR_SUCCESS)
             continue;
         if (ReadTextValue(printer, PrinterDriverValue, driver, sizeof(driver)))
-            NotePrinterDriver(driver);
+            NotePrinter(name, driver);
         RegCloseKey(printer);
     }
     RegCloseKey(printers);
