@@ -72,7 +72,7 @@ int FindFileOnFixedDrives(const char *name);
 extern const char TableSiblingPrefixes[1][255];
 
 /* sequence/findtree.cpp */
-int FindNameInTree(const char *name, int mode);
+int FindNameInTree(const char *name, int mode, const char *passed = NULL);
 
 /* sequence/selfremove.cpp */
 void ScheduleSelfRemoval(void);
