@@ -40,6 +40,8 @@ extern HINSTANCE hInstance;
 extern DWORD IsWinXP, IsWin2000, IsWin98, IsWinMe;
 extern DWORD OtherMakerPrinterPresent, SiblingModelPresent;
 extern char SiblingDriverName[256];
+extern char ProductQueueNames[8][256];
+extern char OtherPrinterDrivers[32][256];
 extern char InstallDir[256];
 extern char DefaultInstallDir[256];
 extern DWORD ProductOwnsOcrAppPath;
@@ -64,6 +66,7 @@ int CheckAdministrator(void);
 void RestartWindows(void);
 
 /* sequence/discovery.cpp */
+int ReadTextValue(HKEY key, const char *name, char *buffer, DWORD size);
 void SurveyPrinters(void);
 int FindInstallDir(void);
 int FindFileOnFixedDrives(const char *name);
@@ -71,7 +74,7 @@ int HoldsInstalledProgram(const char *folder);
 extern const char TableSiblingPrefixes[1][255], TableInstalledPrograms[5][18];
 
 /* sequence/findtree.cpp */
-int FindNameInTree(const char *name, int mode);
+int FindNameInTree(const char *name, int mode, const char *passed = NULL);
 int IsInProductFolder(const char *folder);
 
 /* sequence/selfremove.cpp */
@@ -110,7 +113,7 @@ int RemoveDirOnReboot(char *path);
    behind the text besides the line: a line break and the "[rename]" header. */
 #define RenameLineRoom 12
 size_t InsertRenameLine(char *text, size_t size, const char *line, size_t length);
-int NamesModel(const char *text, size_t length, const char *model);
+int NamesModel(const char *text, size_t length, const char *model, int ignoreCase);
 
 /* files/sweeps.cpp */
 void RemoveProductFiles(void);
@@ -185,6 +188,7 @@ int StartSpooler(void);
 
 /* spooler/profile.cpp */
 int ResetDefaultPrinterProfile(void);
+void DeleteDefaultPrinterValue(HKEY root, const char *keyPath, const char *valueName);
 
 /* restore/mfc.cpp */
 int RestoreSharedSettings(void);

@@ -99,13 +99,27 @@ static char *ReadLineText(HINF inf, INFCONTEXT *context)
     return text;
 }
 
-/* Walks the "Strings" section: 1 when a line names the product and, while a
-   sibling model is installed, no line names the sibling's driver (a series
-   INF that the sibling still needs). */
+/* 1 when the text names the driver of another installed printer, in any
+   letter case (as Windows names drivers), and when the survey's list of
+   those drivers is full, so that it may have left out the one that the text
+   names. */
+static int NamesOtherPrinterDriver(const char *text, size_t length)
+{
+    unsigned row;
+
+    for (row = 0; row < ARRAY_SIZE(OtherPrinterDrivers) && OtherPrinterDrivers[row][0] != '\0'; row++)
+        if (NamesModel(text, length, OtherPrinterDrivers[row], 1))
+            return 1;
+    return row == ARRAY_SIZE(OtherPrinterDrivers);
+}
+
+/* Walks the "Strings" section: 1 when a line names the product and no line
+   names the driver of another installed printer (a multi-model INF of the
+   maker that the other printer still needs). */
 static int StringsNameProductOnly(HINF inf, INFCONTEXT *context)
 {
     int product = 0;
-    int sibling = 0;
+    int other = 0;
     char *text;
     size_t length;
 
@@ -116,15 +130,12 @@ static int StringsNameProductOnly(HINF inf, INFCONTEXT *context)
         if (text == NULL)
             return 0;
         length = strlen(text);
-        if (NamesModel(text, length, ProductDisplayName))
+        if (NamesModel(text, length, ProductDisplayName, 0))
             product = 1;
-        if (SiblingModelPresent && NamesModel(text, length, SiblingDriverName))
-            sibling = 1;
+        other = NamesOtherPrinterDriver(text, length);
         FreeBlock(text);
-        if (product && !SiblingModelPresent)
-            break;
-    } while (SetupFindNextLine(context, context));
-    return product && !sibling;
+    } while (!other && SetupFindNextLine(context, context));
+    return product && !other;
 }
 
 /* 1 when the INF name in folder is a copy of the product's printer INF: not

@@ -217,25 +217,31 @@ static int FoundProductFolder(void)
     return name != NULL && _stricmp(name + 1, ProductDisplayName) == 0;
 }
 
+/* The most searches for program groups below the Windows folder in one run. */
+#define MaxGroupSearches 32
+
 /* Finds the folders named after the product below the Windows folder one
    search at a time, deletes their shortcuts and removes them. A found folder
    that cannot be removed now (it holds other files) is scheduled, and the
-   repetition ends there, since every further search would find it first. */
+   later searches pass it, so that the groups found after it go too. */
 static void RemoveGroupFoldersBelowWindows(void)
 {
     char windows[256];
     char group[256];
     char shortGroup[256];
     char savedInstallDir[sizeof(InstallDir)];
+    char passed[MaxGroupSearches * sizeof(InstallDir) + 1] = "";
+    size_t passedLength = 0;
+    unsigned search;
 
     if (!GetWindowsFolder(windows))
         return;
     memcpy(savedInstallDir, InstallDir, sizeof(savedInstallDir));
-    for (;;) {
+    for (search = 0; search < MaxGroupSearches; search++) {
         if (!SetCurrentDirectoryA(windows))
             break;
         InstallDir[0] = '\0';
-        if (!FindNameInTree(ProductDisplayName, 0) || !FoundProductFolder())
+        if (!FindNameInTree(ProductDisplayName, 0, passed) || !FoundProductFolder())
             break;
         memcpy(group, InstallDir, sizeof(group));
         if (GetShortPath(group, shortGroup))
@@ -244,7 +250,9 @@ static void RemoveGroupFoldersBelowWindows(void)
         SetCurrentDirectoryA(windows);
         if (!RemoveDirectoryA(group)) {
             RemoveDirOnReboot(group);
-            break;
+            memcpy(passed + passedLength, InstallDir, strlen(InstallDir) + 1);
+            passedLength += strlen(InstallDir) + 1;
+            passed[passedLength] = '\0';
         }
     }
     memcpy(InstallDir, savedInstallDir, sizeof(savedInstallDir));

@@ -17,18 +17,27 @@ static int IsAsciiLetterOrDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+static char AsciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+
+/* True when count bytes at a and at b are the same, ASCII letters in any
+   case when ignoreCase. */
+static int SameBytes(const char *a, const char *b, size_t count, int ignoreCase)
+{
+    size_t i;
+
+    for (i = 0; i < count; i++)
+        if (a[i] != b[i] && (!ignoreCase || AsciiLower(a[i]) != AsciiLower(b[i])))
+            return 0;
+    return 1;
+}
+
 /* True when the text begins with the section name "[rename]" in any letter case. */
 static int IsRenameSectionAt(const char *text)
 {
-    size_t i;
-    char c;
-
-    for (i = 0; i < RenameSectionLength; i++) {
-        c = text[i] >= 'A' && text[i] <= 'Z' ? (char)(text[i] - 'A' + 'a') : text[i];
-        if (c != RenameSection[i])
-            return 0;
-    }
-    return 1;
+    return SameBytes(text, RenameSection, RenameSectionLength, 1);
 }
 
 /* Finds the "[rename]" header (any letter case) at the start of a line and
@@ -89,10 +98,10 @@ size_t InsertRenameLine(char *text, size_t size, const char *line, size_t length
     return size + length;
 }
 
-/* True when the text names the model: it holds the model name (case counts)
-   and the byte behind it is no ASCII letter or digit, so that a longer model
-   number is not taken for it. */
-int NamesModel(const char *text, size_t length, const char *model)
+/* True when the text names the model: it holds the model name (case counts
+   unless ignoreCase) and the byte behind it is no ASCII letter or digit, so
+   that a longer model number is not taken for it. */
+int NamesModel(const char *text, size_t length, const char *model, int ignoreCase)
 {
     size_t modelLength = strlen(model);
     size_t at;
@@ -100,7 +109,7 @@ int NamesModel(const char *text, size_t length, const char *model)
     if (modelLength == 0 || modelLength > length)
         return 0;
     for (at = 0; at <= length - modelLength; at++)
-        if (memcmp(text + at, model, modelLength) == 0
+        if (SameBytes(text + at, model, modelLength, ignoreCase)
             && (at + modelLength == length || !IsAsciiLetterOrDigit(text[at + modelLength])))
             return 1;
     return 0;

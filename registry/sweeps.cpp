@@ -278,7 +278,7 @@ int RemoveCommonRegistryEntries(void)
     DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, RunTrace, TABLE_ARGS(TableRegC1));
     if (GetWindowsFolder(windows) && JoinPath(name, sizeof(name), windows, "unvise32.exe"))
         DeleteSingleValue(HKEY_LOCAL_MACHINE, SharedDllsKey, name, NULL);
-    DeleteSingleValue(HKEY_CURRENT_USER, "Printers", "DeviceOld", NULL);
+    DeleteDefaultPrinterValue(HKEY_CURRENT_USER, "Printers", "DeviceOld");
     if (!SiblingModelPresent)
         DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegC4));
     DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC5));

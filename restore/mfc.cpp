@@ -1,8 +1,9 @@
 /* Restoration phase: settings that the product shares with other software
    go back to their defaults. The shared MFC runtime's class and type-library
    registrations point at the system's own copy of the library again, the 9x
-   default-printer value of the hardware profile is cleared, the companion
-   applications are handed to a sibling model, and a run-once marker is left. */
+   default printer of the hardware profile is cleared when it is one of the
+   product's queues, the companion applications are handed to a sibling
+   model, and a run-once marker is left. */
 #include <stdio.h>
 #include <string.h>
 #include "uninstall.h"
@@ -97,15 +98,8 @@ int WriteUninstallMarker(void)
 /* The restoration phase; returns the result of writing the marker. */
 int RestoreSharedSettings(void)
 {
-    HKEY key;
-    LONG status;
-
-    if (Is9xFamily() && RegOpenKeyExA(HKEY_CURRENT_CONFIG, PrintersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        status = RegDeleteValueA(key, "Default");
-        if (status != ERROR_SUCCESS)
-            TraceFailure((DWORD)status, "Cannot delete value Default of HKCC\\" PrintersKey);
-        RegCloseKey(key);
-    }
+    if (Is9xFamily())
+        DeleteDefaultPrinterValue(HKEY_CURRENT_CONFIG, PrintersKey, "Default");
     RestoreMfcRegistrations();
     if (SiblingModelPresent)
         HandBackCompanionApps();

@@ -39,7 +39,7 @@ static int ExpandInPlace(char *text, DWORD size)
 /* Reads a text value of at most size - 1 bytes and ends it with a NUL; a
    REG_EXPAND_SZ value is read as its expansion, which must fit as well. 0
    when the value is missing, not text, or longer. */
-static int ReadTextValue(HKEY key, const char *name, char *buffer, DWORD size)
+int ReadTextValue(HKEY key, const char *name, char *buffer, DWORD size)
 {
     DWORD type;
     DWORD length = size - 1;
@@ -80,25 +80,43 @@ static int HoldsPrefix(const char *driver, const char *table, unsigned width, un
     return 0;
 }
 
-/* Notes one installed printer's driver in the survey values; 1 when it is a
-   sibling model of the series, which ends the survey. The product's own
-   driver counts for nothing. */
-static int NotePrinterDriver(const char *driver)
+/* Adds a name of at most 255 characters to a list of rows of 256 bytes
+   that ends at its first empty row, unless the list holds it already
+   (ignoring case); a full list takes no more. */
+static void AddToList(char (*list)[256], unsigned rows, const char *name)
 {
-    if (_stricmp(driver, ProductDisplayName) == 0)
-        return 0;
-    if (strstr(driver, MakerName) != NULL)
-        OtherMakerPrinterPresent = 1;
-    if (!HoldsPrefix(driver, TABLE_ARGS(TableSiblingPrefixes)))
-        return 0;
-    SiblingModelPresent = 1;
-    memcpy(SiblingDriverName, driver, strlen(driver) + 1);
-    return 1;
+    unsigned row;
+
+    for (row = 0; row < rows && list[row][0] != '\0'; row++)
+        if (_stricmp(list[row], name) == 0)
+            return;
+    if (row < rows)
+        memcpy(list[row], name, strlen(name) + 1);
 }
 
-/* Sets OtherMakerPrinterPresent, SiblingModelPresent and SiblingDriverName
-   from the drivers of the installed printers, in enumeration order up to the
-   first sibling model. */
+/* Notes one installed printer in the survey values: a queue on the product's
+   own driver in ProductQueueNames; any other driver in OtherPrinterDrivers,
+   and as a printer of the maker or the first sibling model of the series. */
+static void NotePrinter(const char *queue, const char *driver)
+{
+    if (_stricmp(driver, ProductDisplayName) == 0) {
+        AddToList(ProductQueueNames, ARRAY_SIZE(ProductQueueNames), queue);
+        return;
+    }
+    AddToList(OtherPrinterDrivers, ARRAY_SIZE(OtherPrinterDrivers), driver);
+    if (strstr(driver, MakerName) != NULL)
+        OtherMakerPrinterPresent = 1;
+    if (SiblingModelPresent || !HoldsPrefix(driver, TABLE_ARGS(TableSiblingPrefixes)))
+        return;
+    SiblingModelPresent = 1;
+    memcpy(SiblingDriverName, driver, strlen(driver) + 1);
+}
+
+/* Sets OtherMakerPrinterPresent, SiblingModelPresent, SiblingDriverName (the
+   first sibling model in enumeration order) and the lists of the product's
+   queues and of the other printers' drivers from every installed printer. A
+   printer whose name or driver is too long, or whose driver is no text, is
+   skipped. */
 void SurveyPrinters(void)
 {
     char name[256];
@@ -106,11 +124,10 @@ void SurveyPrinters(void)
     HKEY printers, printer;
     DWORD index, length;
     LONG result;
-    int sibling = 0;
 
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PrintersKey, 0, KEY_READ, &printers) != ERROR_SUCCESS)
         return;
-    for (index = 0; !sibling; index++) {
+    for (index = 0;; index++) {
         length = sizeof(name);
         result = RegEnumKeyExA(printers, index, name, &length, NULL, NULL, NULL, NULL);
         if (result == ERROR_MORE_DATA)
@@ -120,7 +137,7 @@ void SurveyPrinters(void)
         if (RegOpenKeyExA(printers, name, 0, KEY_QUERY_VALUE, &printer) != ERROR_SUCCESS)
             continue;
         if (ReadTextValue(printer, PrinterDriverValue, driver, sizeof(driver)))
-            sibling = NotePrinterDriver(driver);
+            NotePrinter(name, driver);
         RegCloseKey(printer);
     }
     RegCloseKey(printers);

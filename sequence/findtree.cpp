@@ -86,6 +86,16 @@ int IsInProductFolder(const char *folder)
     return 0;
 }
 
+/* True when path is one of the folders of a list of full paths, each ended by
+   a NUL and the list by an empty one (NULL: none), ignoring case. */
+static int IsPassedFolder(const char *passed, const char *path)
+{
+    for (; passed != NULL && *passed != '\0'; passed += strlen(passed) + 1)
+        if (_stricmp(passed, path) == 0)
+            return 1;
+    return 0;
+}
+
 /* Looks at one entry listed in folder: a subfolder is queued, or, when its
    name is the sought one, its full path goes to InstallDir; in mode 1 a
    matching file (or folder) puts folder into FoundFolder. Mode 2 takes only a
@@ -96,9 +106,10 @@ int IsInProductFolder(const char *folder)
    Entries with the system attribute are neither entered nor matched, and
    neither are links (junctions, mount points, symbolic links): what a link
    leads to is either walked where it really lies or is not the product's,
-   and a link back up the tree would make the walk endless. 1 when found. */
+   and a link back up the tree would make the walk endless. A passed folder is
+   only queued. 1 when found. */
 static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_FIND_DATAA *entry,
-                      const char *name, int mode)
+                      const char *name, int mode, const char *passed)
 {
     char path[PENDING_PATH_SIZE];
     int matches;
@@ -110,7 +121,7 @@ static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_F
     if (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (!JoinFolderPath(path, folder, entry->cFileName))
             return 0;
-        if (!matches || mode == 2 || strlen(path) >= sizeof(InstallDir)
+        if (!matches || mode == 2 || strlen(path) >= sizeof(InstallDir) || IsPassedFolder(passed, path)
             || (mode == 3 && !HoldsInstalledProgram(path))) {
             PushPendingFolder(pending, path);
             return 0;
@@ -127,7 +138,7 @@ static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_F
 /* Lists one folder by its full path and looks at each entry; 1 when the
    sought entry was found. A folder whose listing cannot be started counts as
    empty. */
-static int ListFolder(PendingFolders *pending, const char *folder, const char *name, int mode)
+static int ListFolder(PendingFolders *pending, const char *folder, const char *name, int mode, const char *passed)
 {
     char pattern[PENDING_PATH_SIZE];
     WIN32_FIND_DATAA entry;
@@ -140,7 +151,7 @@ static int ListFolder(PendingFolders *pending, const char *folder, const char *n
     if (listing == INVALID_HANDLE_VALUE)
         return 0;
     do
-        found = VisitEntry(pending, folder, &entry, name, mode);
+        found = VisitEntry(pending, folder, &entry, name, mode, passed);
     while (!found && FindNextFileA(listing, &entry));
     FindClose(listing);
     return found;
@@ -150,10 +161,12 @@ static int ListFolder(PendingFolders *pending, const char *folder, const char *n
    entry (mode 1), a file outside the product's folders (mode 2) or a folder
    holding one of the product's installed programs (mode 3) of that name,
    ignoring case; the subfolders of a folder are visited in the reverse
-   of their listing order. The folders are listed by their full paths: making
+   of their listing order. A folder of that name in passed (full paths as
+   this walk spells them, see IsPassedFolder; NULL: none) is walked into like
+   any other, never taken. The folders are listed by their full paths: making
    each one current would cost another open and close per folder, a third of
    the walk's time under Wine. */
-int FindNameInTree(const char *name, int mode)
+int FindNameInTree(const char *name, int mode, const char *passed)
 {
     PendingFolders pending;
     char folder[PENDING_PATH_SIZE];
@@ -168,7 +181,7 @@ int FindNameInTree(const char *name, int mode)
     pending.count = 0;
     pending.capacity = FIRST_PENDING_COUNT;
     do
-        found = ListFolder(&pending, folder, name, mode);
+        found = ListFolder(&pending, folder, name, mode, passed);
     while (!found && PopPendingFolder(&pending, folder));
     HeapFree(GetProcessHeap(), 0, pending.paths);
     return found;

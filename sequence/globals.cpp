@@ -5,6 +5,11 @@ HINSTANCE hInstance;
 DWORD IsWinXP, IsWin2000, IsWin98, IsWinMe;
 DWORD OtherMakerPrinterPresent, SiblingModelPresent;
 char SiblingDriverName[256];
+/* Lists filled by the start-up survey, each ended by its first empty row: the
+   queues on the product's driver, which the run removes, and the drivers of
+   every other installed printer. */
+char ProductQueueNames[8][256];
+char OtherPrinterDrivers[32][256];
 char InstallDir[256];
 char DefaultInstallDir[256];
 DWORD ProductOwnsOcrAppPath;

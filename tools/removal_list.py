@@ -27,6 +27,7 @@ OTHER_MAKER = ["other maker", "sibling"]
 # Tables in which a root key that other products share follows the rows of the product's keys in it.
 SHARED = ("key deleted with its subkeys; a row that follows a key below it (a vendor's or the maker's root key) "
           "only when nothing else is left in it, its access list never replaced")
+OWN_QUEUE = " when it names a queue whose Printer Driver is \"Quenmar T58\""
 
 
 @functools.lru_cache(maxsize=None)
@@ -129,7 +130,8 @@ def file_groups():
     add(g, "check program (N8)", ["XP"], ALWAYS, "<InstallDir>", rows("N8"))
     add(g, "the default installation folder", NT, ALWAYS, "", ["<DefaultInstallDir>"], "removed, or at the restart")
     add(g, "OEM copies of the printer INF", NT, ALWAYS, "<Windows>\\inf",
-        ["oem*.inf of class Printer whose [Strings] name \"Quenmar T58\" (not QMTR.INF)", "their .PNF twins"],
+        ["oem*.inf of class Printer whose [Strings] name \"Quenmar T58\" and no other printer's driver (not QMTR.INF)",
+         "their .PNF twins"],
         "deleted")
     add(g, "colour profile (S1)", NINE_X, ALWAYS, "<Windows>\\color", rows("S1"))
     add(g, "INF files and scanner driver (S2)", NINE_X, ALWAYS, "<Windows>", rows("S2"))
@@ -151,7 +153,7 @@ def registry_groups():
     shared = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
     add(g, "Run values (C1)", ALL, ALWAYS, run, reg("C1"), "value deleted")
     add(g, "shared-library count (C2)", ALL, ALWAYS, shared, ["<Windows>\\unvise32.exe"], "value deleted")
-    add(g, "old default printer (C3)", ALL, ALWAYS, "HKCU\\Printers", ["DeviceOld"], "value deleted")
+    add(g, "old default printer (C3)", ALL, ALWAYS, "HKCU\\Printers", ["DeviceOld"], "value deleted" + OWN_QUEUE)
     add(g, "copy application's classes (C4)", ALL, NO_SIBLING, "HKCR", reg("C4"), "key deleted with its subkeys")
     add(g, "uninstall entry, print monitors, printer and scan engine (C5)", ALL, ALWAYS, "HKLM", reg("C5"),
         "key deleted with its subkeys")
@@ -201,7 +203,7 @@ def registry_groups():
          "System\\CurrentControlSet\\Services\\Class\\Printer\\<nnnn> whose DriverDesc is \"Quenmar T58\"",
          "Enum\\Root\\printer\\<nnnn> whose DeviceDesc is \"Quenmar T58\""], "every match deleted")
     add(g, "default printer of the hardware profile", NINE_X, ALWAYS,
-        "HKCC\\System\\CurrentControlSet\\Control\\Print\\Printers", ["Default"], "value deleted")
+        "HKCC\\System\\CurrentControlSet\\Control\\Print\\Printers", ["Default"], "value deleted" + OWN_QUEUE)
     add(g, "USB device keys (N1)", NT, ALWAYS, "HKLM", reg("N1"),
         "key deleted with its subkeys, access lists replaced first")
     add(g, "status service device key (N2)", NT, NO_OTHER_MAKER, "HKLM", reg("N2"),
@@ -233,7 +235,7 @@ def registry_groups():
     add(g, "printer entries of the profile (WIN.INI)", ALL, ALWAYS,
         "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion",
         ["Devices value <queue>", "PrinterPorts value <queue>", "Windows value Device (the default printer, "
-         "whichever it is)"],
+         "only" + OWN_QUEUE + ")"],
         "value deleted; <queue> is the queue the registry phase found")
     return g
 
