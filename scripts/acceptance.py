@@ -346,13 +346,15 @@ def text_of(data):
 def run_program(m):
     # The real program with its boxes answered; its exit code, the box texts
     # and Wine's trace: the program's debug lines, heap errors, relayed calls.
+    # Wine checks every heap block at each heap call only with the heap trace
+    # on, and reports a damaged one as an error of that channel.
     m.wine("reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/f", "/d",
            "user32.MessageBoxA;user32.SetDlgItemTextA;user32.DrawTextA;advapi32.RegDeleteKeyA")
     m.wine("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\QT58Uninstall.exe", "/v", "Version", "/f", "/d",
            "nt40" if m.s.run == "refused" else FAMILIES[m.s.family])
     with open(os.path.join(m.bin, "run.err"), "w+", encoding="cp1252", errors="replace") as err:
         out = m.wine("C:\\qt58test\\standin.exe", "run", *RUNS[m.s.run][0], "--", "C:\\qt58test\\QT58Uninstall.exe",
-                     out=subprocess.PIPE, err=err, env={"WINEDEBUG": "+relay,warn+debugstr,warn+heap"})
+                     out=subprocess.PIPE, err=err, env={"WINEDEBUG": "+relay,warn+debugstr,+heap"})
         err.seek(0)
         trace = err.read()
     m.wine("reg", "delete", "HKCU\\Software\\Wine\\Debug", "/f")
@@ -496,7 +498,7 @@ def judge_run(o, s, code, out, trace, companions, shorts, spooler):
             o.faults.append("%s %s, wanted %s" % (fault, got, wanted))
     if "VORSICHT!" in dict(boxes) and "wird der Quenmar T58 von Ihrem System" not in out:
         o.faults.append("the warning does not name the product: " + out)
-    o.faults += ["heap: " + line for line in re.findall(r"^\w+:warn:heap:.*$", trace, re.M)[:5]]
+    o.faults += ["heap: " + line for line in re.findall(r"^\w+:(?:err|warn):heap:.*$", trace, re.M)[:5]]
     o.notes += [n.replace("\\\\", "\\") for n in re.findall(r'OutputDebugStringA "(Cannot[^"]*)"', trace)]
     if s.run != "normal":
         return
