@@ -180,10 +180,9 @@ class Machine:
         # renames and RunOnce: done before planting, so that only the played restart meets those planted.
         # Then the runner's settings: the Windows version the program sees, the calls traced.
         self.wine("wineboot")
-        self.wine("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\QT58Uninstall.exe", "/v", "Version", "/f", "/d",
-                  "nt40" if self.s.run == "refused" else FAMILIES[self.s.family])
-        self.wine("reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/f", "/d",
-                  "user32.MessageBoxA;user32.SetDlgItemTextA;user32.DrawTextA;advapi32.RegDeleteKeyA")
+        regedit(self, ["[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\QT58Uninstall.exe]", '"Version"="%s"' % (
+            "nt40" if self.s.run == "refused" else FAMILIES[self.s.family]), "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]",
+            '"RelayInclude"="user32.MessageBoxA;user32.SetDlgItemTextA;user32.DrawTextA;advapi32.RegDeleteKeyA"'])
         # The display's first use writes Wine's video keys: the holder, with nothing to hold, makes it now.
         self.wine(RUNNER + "\\standin.exe", "hold")
 
@@ -213,12 +212,12 @@ def plant(m, items):
     # Files straight into the machine's folders, the registry through Wine's own
     # regedit; keys of the current hardware profile (volatile), locked keys and
     # files in use through the holder, which keeps them until the restart.
-    reg, held = ["Windows Registry Editor Version 5.00", ""], []
+    reg, held = [], []
     for item in [i for i in items if "program" not in i.flags]:
         hkcc = item.path.upper().startswith(ROOTS["HKCC"].upper() + "\\")
         if "absent" in item.flags and item.kind == "key":
             root, _, rest = item.path.partition("\\")
-            reg[2:2] = ["[-%s\\%s]" % ({"HKLM": "HKEY_LOCAL_MACHINE", "HKU": "HKEY_USERS"}[root], rest), ""]
+            reg[0:0] = ["[-%s\\%s]" % ({"HKLM": "HKEY_LOCAL_MACHINE", "HKU": "HKEY_USERS"}[root], rest)]
         elif "absent" in item.flags:
             continue
         elif item.kind in ("file", "dir", "link"):
@@ -248,10 +247,7 @@ def plant(m, items):
             if item.kind == "value":
                 reg.append("%s=%s" % (quote(item.name) if item.name else "@", reg_data(item.data)))
             held += ["L " + rest] if "locked" in item.flags else []
-    with open(os.path.join(m.bin, "plant.reg"), "w", encoding="utf-16") as f:
-        f.write("\r\n".join(reg) + "\r\n")
-    if m.wine("regedit", "/S", RUNNER + "\\plant.reg").returncode != 0:
-        raise RuntimeError("regedit refused the planted registry")
+    regedit(m, reg)
     holder = subprocess.Popen([WINE, RUNNER + "\\standin.exe", "hold"], env=m.env, cwd=m.bin, text=True,
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     holder.stdin.write("\n".join(held) + "\n\n")
@@ -260,6 +256,14 @@ def plant(m, items):
     if answer != "ready":
         raise RuntimeError("the holder failed: " + answer)
     return holder
+
+
+def regedit(m, lines):
+    # Imports the lines of a registry file through Wine's own regedit, in one go.
+    with open(os.path.join(m.bin, "import.reg"), "w", encoding="utf-16") as f:
+        f.write("\r\n".join(["Windows Registry Editor Version 5.00", ""] + lines) + "\r\n")
+    if m.wine("regedit", "/S", RUNNER + "\\import.reg").returncode != 0:
+        raise RuntimeError("regedit refused " + "; ".join(lines)[:200])
 
 
 def quote(text):
@@ -395,10 +399,9 @@ def restart(m, after):
     # first; Windows 98 runs them in the order written, which nested "rd" commands
     # need. Renamed so that the first written sorts last, they run in that order.
     if not m.s.nt:
-        for (key, name), value in after.values.items():
-            if key == RUNONCE and name.isdigit():
-                m.wine("reg", "delete", RUNONCE, "/v", name, "/f")
-                m.wine("reg", "add", RUNONCE, "/v", "%05d" % (99999 - int(name)), "/d", text_of(value[2]), "/f")
+        regedit(m, ["[HKEY_LOCAL_MACHINE\\%s]" % RUNONCE[5:]] + ["%s=-\r\n\"%05d\"=%s" % (
+            quote(name), 99999 - int(name), quote(text_of(data))) for (key, _), (_, name, data) in after.values.items()
+            if key == RUNONCE and name.isdigit()])
     m.wine("wineboot", "-r")
 
 
