@@ -3,14 +3,16 @@
 #
 # Each scenario of tests/machine/scenarios.tsv is a fresh copy of the prepared
 # Wine test machine, playing one Windows family, with one set of printers
-# beside the product and its files idle or in use. The runner plants it as
-# tests/machine/items.tsv describes it, records it (files with attributes, the
-# registry, pending renames), runs the real program with its boxes answered
-# (tools/standin.exe), records it, plays the restart (wineboot -r) and records
-# it again. Each item must go, stay or wait for the restart as described, and
-# nothing else may change but what the run leaves for the restart. The run is
-# checked as a whole too: exit code, boxes, progress steps, the companion
-# programs' command lines, the spooler's state and Wine's heap checks.
+# beside the product and its files idle or in use. The runner records it
+# clean, plants it as tests/machine/items.tsv describes it, records it (files
+# with attributes, the registry, WININIT.INI), runs the real program with its
+# boxes answered (tools/standin.exe), records it, plays the restart (wineboot
+# -r) and records it again. Each item must go, stay or wait for the restart as
+# described, nothing of the clean machine may go unless a row names it, the
+# run's restart instructions must name exactly what waits for the restart, and
+# nothing else may change. The run is checked as a whole too: exit code,
+# boxes, progress steps, the companion programs' command lines, the spooler's
+# state and Wine's heap checks.
 #
 #   scripts/acceptance.py [--matrix] [--only NAME...] [--jobs N] [--keep] [--verbose]
 # Exit code 1 when a scenario fails.
