@@ -3,20 +3,23 @@
 #
 # Each scenario of tests/machine/scenarios.tsv is a fresh copy of the prepared
 # Wine test machine, playing one Windows family, with one set of printers
-# beside the product and its files idle or in use. The runner plants it as
-# tests/machine/items.tsv describes it, records it (files with attributes, the
-# registry, pending renames), runs the real program with its boxes answered
-# (tools/standin.exe), records it, plays the restart (wineboot -r) and records
-# it again. Each item must go, stay or wait for the restart as described, and
-# nothing else may change but what the run leaves for the restart. The run is
-# checked as a whole too: exit code, boxes, progress steps, the companion
-# programs' command lines, the spooler's state and Wine's heap checks.
+# beside the product and its files idle or in use. The runner records it
+# clean, plants it as tests/machine/items.tsv describes it, records it (files
+# with attributes, the registry, WININIT.INI), runs the real program with its
+# boxes answered (tools/standin.exe), records it, plays the restart (wineboot
+# -r) and records it again. Each item must go, stay or wait for the restart as
+# described, nothing of the clean machine may go unless a row names it, the
+# run's restart instructions must name exactly what waits for the restart, and
+# nothing else may change. The run is checked as a whole too: exit code,
+# boxes, progress steps, the companion programs' command lines, the spooler's
+# state and Wine's heap checks.
 #
 #   scripts/acceptance.py [--matrix] [--only NAME...] [--jobs N] [--keep] [--verbose]
 # Exit code 1 when a scenario fails.
 
 import argparse
 import concurrent.futures
+from collections import Counter
 import fnmatch
 import os
 import re
@@ -32,10 +35,16 @@ GROUPS = {"all": "98 me 2k xp", "9x": "98 me", "nt": "2k xp"}
 SETS = ["alone", "othermaker", "sibling"]
 ROOTS = {"HKLM": "HKLM", "HKEY_LOCAL_MACHINE": "HKLM", "HKU": "HKU", "HKEY_USERS": "HKU",
          "HKCR": "HKLM\\Software\\Classes", "HKCC": "HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current"}
+ESCAPES = dict(zip("abtnvfre", "\a\b\t\n\v\f\r\x1b"))
+RUNNER, PROGRAM = "F:\\qt58run", "C:\\qt58test\\QT58Uninstall.exe"
+# What Wine or the runner changes on every run, not recorded, and why. (The
+# runner makes its settings before it first records the machine; Wine's
+# counter of service starts is a volatile value, which a registry save leaves out.)
+UNRECORDED = {RUNNER.upper(): "the runner's own files (stand-in, planted and saved registry, trace, the companions' "
+                              "record), on the network drive, which the program does not search"}
 RUNONCE = "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE"
+WININIT = "C:\\WINDOWS\\WININIT.INI"
 PENDING = ("HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SESSION MANAGER", "PENDINGFILERENAMEOPERATIONS")
-# The service manager counts every service start here.
-SERVICE_COUNT = ("HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT", "")
 RUNS = {  # the buttons pressed in turn (IDOK, IDCANCEL, IDNO), the boxes wanted (caption, flags), the exit code
     "normal": (["1", "7", "1"],
                [("VORSICHT!", 0x131), ("Deinstallation abgeschlossen", 0x24), ("Neustart erforderlich", 0x40)], 0),
@@ -122,12 +131,12 @@ class Scenario:
             if kind == "table":
                 # A folder's read-only attribute means nothing to Windows, while the Unix
                 # write bit that Wine maps it to would keep the folder's files.
-                items += [Item("file", a + "\\" + r, letter, flags=b) if "." in r.rsplit("\\", 1)[-1] else
-                          Item("dir", a + "\\" + r, letter, flags=b.replace("ro", "")) for r in table_rows(path)]
+                items += [Item("file", a + "\\" + r, letter, flags="table," + b) if "." in r.rsplit("\\", 1)[-1] else
+                          Item("dir", a + "\\" + r, letter, flags="table," + b.replace("ro", "")) for r in table_rows(path)]
             elif kind == "keys":
-                items += [Item("key", reg_path(a + "\\" + r, sid), letter) for r in table_rows(path)]
+                items += [Item("key", reg_path(a + "\\" + r, sid), letter, flags="table") for r in table_rows(path)]
             elif kind == "values":
-                items += [Item("value", reg_path(a, sid), letter, b + r, c or "sz:1") for r in table_rows(path)]
+                items += [Item("value", reg_path(a, sid), letter, b + r, c or "sz:1", "table") for r in table_rows(path)]
             elif kind in ("key", "value", "write"):
                 items += [Item(kind, reg_path(p, sid), letter, n, content(b), a if kind == "key" else c)
                           for p, n in series(fill(path, names), a if kind != "key" else "")]
@@ -154,7 +163,7 @@ class Machine:
     def __init__(self, s):
         self.s, self.prefix = s, os.path.join(TOP, BUILD, "acceptance", s.name)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all")
-        self.bin = os.path.join(self.prefix, "drive_c", "qt58test")
+        self.bin = os.path.join(self.prefix, "drive_f", "qt58run")
 
     def create(self):
         self.destroy()
@@ -166,15 +175,21 @@ class Machine:
         # server would boot the machine again, carrying out what was planted for the restart.
         subprocess.run([WINESERVER, "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True)
-        os.makedirs(self.bin)
-        for name in ("QT58Uninstall.exe", "tools/standin.exe"):
-            shutil.copy(os.path.join(TOP, BUILD, name), self.bin)
+        for name, path in (("QT58Uninstall.exe", self.linux(PROGRAM)), ("tools/standin.exe", self.bin + "/standin.exe")):
+            os.makedirs(os.path.dirname(path))
+            shutil.copy(os.path.join(TOP, BUILD, name), path)
         self.user = next(u for u in os.listdir(os.path.join(self.prefix, "drive_c", "users")) if u != "Public")
         with open(os.path.join(self.prefix, "user.reg"), encoding="utf-8", errors="replace") as f:
             self.sid = re.search(r"S-1-5-21-[\d-]+", f.read()).group(0)
         # The first program of a new server boots the machine, carrying out WININIT.INI, pending
         # renames and RunOnce: done before planting, so that only the played restart meets those planted.
+        # Then the runner's settings: the Windows version the program sees, the calls traced.
         self.wine("wineboot")
+        regedit(self, ["[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\QT58Uninstall.exe]", '"Version"="%s"' % (
+            "nt40" if self.s.run == "refused" else FAMILIES[self.s.family]), "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]",
+            '"RelayInclude"="user32.MessageBoxA;user32.SetDlgItemTextA;user32.DrawTextA;advapi32.RegDeleteKeyA"'])
+        # The display's first use writes Wine's video keys: the holder, with nothing to hold, makes it now.
+        self.wine(RUNNER + "\\standin.exe", "hold")
 
     def wine(self, *args, env=None, out=subprocess.DEVNULL, err=subprocess.DEVNULL):
         return subprocess.run([WINE] + list(args), env=dict(self.env, **(env or {})), cwd=self.bin,
@@ -202,12 +217,12 @@ def plant(m, items):
     # Files straight into the machine's folders, the registry through Wine's own
     # regedit; keys of the current hardware profile (volatile), locked keys and
     # files in use through the holder, which keeps them until the restart.
-    reg, held = ["Windows Registry Editor Version 5.00", ""], []
+    reg, held = [], []
     for item in [i for i in items if "program" not in i.flags]:
         hkcc = item.path.upper().startswith(ROOTS["HKCC"].upper() + "\\")
         if "absent" in item.flags and item.kind == "key":
             root, _, rest = item.path.partition("\\")
-            reg[2:2] = ["[-%s\\%s]" % ({"HKLM": "HKEY_LOCAL_MACHINE", "HKU": "HKEY_USERS"}[root], rest), ""]
+            reg[0:0] = ["[-%s\\%s]" % ({"HKLM": "HKEY_LOCAL_MACHINE", "HKU": "HKEY_USERS"}[root], rest)]
         elif "absent" in item.flags:
             continue
         elif item.kind in ("file", "dir", "link"):
@@ -237,11 +252,8 @@ def plant(m, items):
             if item.kind == "value":
                 reg.append("%s=%s" % (quote(item.name) if item.name else "@", reg_data(item.data)))
             held += ["L " + rest] if "locked" in item.flags else []
-    with open(os.path.join(m.bin, "plant.reg"), "w", encoding="utf-16") as f:
-        f.write("\r\n".join(reg) + "\r\n")
-    if m.wine("regedit", "/S", "C:\\qt58test\\plant.reg").returncode != 0:
-        raise RuntimeError("regedit refused the planted registry")
-    holder = subprocess.Popen([WINE, "C:\\qt58test\\standin.exe", "hold"], env=m.env, cwd=m.bin, text=True,
+    regedit(m, reg)
+    holder = subprocess.Popen([WINE, RUNNER + "\\standin.exe", "hold"], env=m.env, cwd=m.bin, text=True,
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     holder.stdin.write("\n".join(held) + "\n\n")
     holder.stdin.flush()
@@ -249,6 +261,14 @@ def plant(m, items):
     if answer != "ready":
         raise RuntimeError("the holder failed: " + answer)
     return holder
+
+
+def regedit(m, lines):
+    # Imports the lines of a registry file through Wine's own regedit, in one go.
+    with open(os.path.join(m.bin, "import.reg"), "w", encoding="utf-16") as f:
+        f.write("\r\n".join(["Windows Registry Editor Version 5.00", ""] + lines) + "\r\n")
+    if m.wine("regedit", "/S", RUNNER + "\\import.reg").returncode != 0:
+        raise RuntimeError("regedit refused " + "; ".join(lines)[:200])
 
 
 def quote(text):
@@ -266,36 +286,31 @@ def reg_data(data):
 
 class State:
     # files: upper path -> (path, folder, size, time, attributes); keys: upper ->
-    # key; values: (upper key, upper name) -> (key, name, data as exported).
-    def __init__(self, m, locked=(), roots=("HKLM", "HKU")):
+    # key; values: (upper key, upper name) -> (key, name, data as the registry
+    # server writes it); wininit: the text of WININIT.INI.
+    def __init__(self, m):
         self.files, self.keys, self.values = {}, {}, {}
-        for drive in sorted(os.listdir(os.path.join(m.prefix, "dosdevices"))) if locked is not None else []:
+        for drive in sorted(os.listdir(os.path.join(m.prefix, "dosdevices"))):
             root = os.path.realpath(os.path.join(m.prefix, "dosdevices", drive))
             if re.match(r"^[a-y]:$", drive) and root.startswith(os.path.realpath(m.prefix) + os.sep):
                 self.read_files(root, drive.upper())
-        for root in roots:
-            # A failed export must not leave an earlier one to be read; it is tried twice.
-            export = os.path.join(m.bin, "export.reg")
-            for attempt in (1, 2):
-                if os.path.exists(export):
-                    os.remove(export)
-                if m.wine("reg", "export", root, "C:\\qt58test\\export.reg", "/y").returncode == 0:
-                    break
-            else:
-                raise RuntimeError("the registry below %s could not be exported" % root)
-            with open(export, encoding="utf-16") as f:
-                self.read_export(f.read().replace("\\\n  ", ""))
-        # An export leaves out the keys it cannot open; their parents list them.
-        for key in locked or ():
-            listing = m.output("reg", "query", key.rsplit("\\", 1)[0]).upper().splitlines()
-            if any(l.strip().endswith("\\" + key.partition("\\")[2].upper()) for l in listing):
-                self.keys[key.upper()] = key
+        wininit = m.linux("C:\\windows\\WININIT.INI")
+        self.wininit = open(wininit, "rb").read().decode("cp1252") if os.path.isfile(wininit) else ""
+        # The registry server writes the registry itself, in a tenth of the time of
+        # an export, but leaves out volatile keys: those of the current hardware
+        # profile are exported.
+        if m.wine(RUNNER + "\\standin.exe", "save", "machine.reg", "users.reg").returncode or \
+                m.wine("reg", "export", ROOTS["HKCC"], "config.reg", "/y").returncode:
+            raise RuntimeError("the registry could not be saved")
+        for name, root in (("machine.reg", "HKLM"), ("users.reg", "HKU"), ("config.reg", None)):
+            with open(os.path.join(m.bin, name), encoding="latin-1" if root else "utf-16") as f:
+                self.read_registry(f.read().replace("\\\n  ", ""), root)
 
     def read_files(self, root, drive):
         for folder, dirs, names in os.walk(root):
             shown = drive + folder[len(root):].replace("/", "\\")
-            if shown.upper() == "C:\\QT58TEST":
-                dirs[:], names = [], [n for n in names if n == "QT58Uninstall.exe"]
+            if shown.upper() in UNRECORDED:
+                dirs[:], names = [], []
             for name in dirs + names:
                 full, attributes = os.path.join(folder, name), ""
                 info = os.lstat(full)
@@ -308,57 +323,55 @@ class State:
                                                              0 if name in dirs else info.st_size,
                                                              0 if name in dirs else info.st_mtime_ns, attributes)
 
-    def read_export(self, text):
+    def read_registry(self, text, root):
+        # A branch as the server saves it, relative to root, or an export (root
+        # None), whose keys name their root; a saved key that holds no values
+        # but subkeys is only named in its subkeys' paths.
         key = None
         for line in text.splitlines():
             if line.startswith("["):
-                root, _, rest = line[1:-1].partition("\\")
-                key = ROOTS[root] + ("\\" + rest if rest else "")
-                # 64-bit Wine's view for 32-bit programs, which 32-bit Windows does not have.
-                key = None if "\\WOW6432NODE" in key.upper() else key
-                self.keys.update({key.upper(): key} if key else {})
+                path = line[1:line.rindex("]")]
+                key = root + "\\" + unescape(path) if root else re.sub(r"^[^\\]*", lambda r: ROOTS[r[0]], path)
+                parts = key.split("\\")
+                self.keys.update(("\\".join(parts[:n]).upper(), "\\".join(parts[:n])) for n in range(2, len(parts) + 1))
             elif key and line[:1] in ('"', "@"):
                 m = re.match(r'(@|"((?:[^"\\]|\\.)*)")=(.*)', line)
-                name = re.sub(r"\\(.)", r"\1", m.group(2) or "")
+                name = unescape(m.group(2) or "")
                 self.values[(key.upper(), name.upper())] = (key, name, m.group(3))
 
     def state(self, item):
         # What an item looks like now; None when it is absent.
-        if item.kind in ("file", "dir", "link"):
-            return self.files.get(item.id, (None,))[1:] or None
-        if item.kind == "key":
-            return item.id in self.keys or None
-        value = self.values.get(item.id)
-        return value and value[2]
+        found = self.files if item.kind in ("file", "dir", "link") else self.keys if item.kind == "key" else self.values
+        return found[item.id][1:] if item.id in found else None
 
     def string(self, key, name):
         value = self.values.get((key.upper(), name.upper()))
         return value and text_of(value[2])
 
 
+def unescape(text):
+    # The registry server's escapes: "x" and hex digits, octal digits, a C letter, or a character as it is.
+    return re.sub(r"\\(x[0-9a-f]{1,4}|[0-7]{1,3}|.)", lambda e: chr(int(e[1][1:], 16)) if e[1][0] == "x" and e[1][1:]
+                  else chr(int(e[1], 8)) if e[1][0] in "01234567" else ESCAPES.get(e[1], e[1]), text)
+
+
 def text_of(data):
-    # The text of a string or multi-string value's data as exported.
-    if data.startswith('"'):
-        return re.sub(r"\\(.)", r"\1", data[1:-1])
+    # The text of a string or multi-string value's data as saved or exported.
     if data.startswith(("hex(1):", "hex(2):", "hex(7):")):
-        raw = bytes.fromhex(data[7:].replace(",", "").replace("\\", "").replace(" ", ""))
-        return raw.decode("utf-16-le", "replace").rstrip("\0")
-    return data
+        return bytes.fromhex(re.sub(r"[^0-9a-f]", "", data[7:])).decode("utf-16-le", "replace").rstrip("\0")
+    return unescape(data[data.index('"') + 1:-1]).rstrip("\0") if data.startswith(('"', "str(")) else data
 
 
 def run_program(m):
     # The real program with its boxes answered; its exit code, the box texts
     # and Wine's trace: the program's debug lines, heap errors, relayed calls.
-    m.wine("reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/f", "/d",
-           "user32.MessageBoxA;user32.SetDlgItemTextA;user32.DrawTextA;advapi32.RegDeleteKeyA")
-    m.wine("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\QT58Uninstall.exe", "/v", "Version", "/f", "/d",
-           "nt40" if m.s.run == "refused" else FAMILIES[m.s.family])
+    # Wine checks every heap block at each heap call only with the heap trace
+    # on, and reports a damaged one as an error of that channel.
     with open(os.path.join(m.bin, "run.err"), "w+", encoding="cp1252", errors="replace") as err:
-        out = m.wine("C:\\qt58test\\standin.exe", "run", *RUNS[m.s.run][0], "--", "C:\\qt58test\\QT58Uninstall.exe",
-                     out=subprocess.PIPE, err=err, env={"WINEDEBUG": "+relay,warn+debugstr,warn+heap"})
+        out = m.wine(RUNNER + "\\standin.exe", "run", *RUNS[m.s.run][0], "--", PROGRAM,
+                     out=subprocess.PIPE, err=err, env={"WINEDEBUG": "+relay,warn+debugstr,+heap"})
         err.seek(0)
         trace = err.read()
-    m.wine("reg", "delete", "HKCU\\Software\\Wine\\Debug", "/f")
     out = out.stdout.decode("cp1252", "replace")
     code = re.search(r"exit code: (\d+)", out)
     return code and int(code.group(1)), out, trace
@@ -386,15 +399,14 @@ def finish_9x_key_deletions(m, trace):
             m.wine("reg", "delete", roots[match.group(1)] + "\\" + match.group(2).replace("\\\\", "\\"), "/f")
 
 
-def restart(m):
+def restart(m, after):
     # Wine keeps values in name order and runs RunOnce values from the last to the
     # first; Windows 98 runs them in the order written, which nested "rd" commands
     # need. Renamed so that the first written sorts last, they run in that order.
     if not m.s.nt:
-        for (key, name), value in State(m, None, [RUNONCE]).values.items():
-            if name.isdigit():
-                m.wine("reg", "delete", RUNONCE, "/v", name, "/f")
-                m.wine("reg", "add", RUNONCE, "/v", "%05d" % (99999 - int(name)), "/d", text_of(value[2]), "/f")
+        regedit(m, ["[HKEY_LOCAL_MACHINE\\%s]" % RUNONCE[5:]] + ["%s=-\r\n\"%05d\"=%s" % (
+            quote(name), 99999 - int(name), quote(text_of(data))) for (key, _), (_, name, data) in after.values.items()
+            if key == RUNONCE and name.isdigit()])
     m.wine("wineboot", "-r")
 
 
@@ -407,14 +419,61 @@ class Outcome:
         self.items += ["  %s: %s" % (what, item)] if item else []
 
 
-def moved_aside(states):
-    # Files the run moved into the temporary folder and scheduled for deletion
-    # (NT family), by the size and time that the move keeps: (size, time) -> path.
+def in_use(item, held):
+    return "program" in item.flags or item.kind in ("file", "dir") and \
+        any((h + "\\").upper().startswith(item.id + "\\") for h in held)
+
+
+def pending(state):
+    # The pending renames as (source, target) pairs.
+    names = (state.string(*PENDING) or "").split("\0")
+    return list(zip(names[0::2], names[1::2] + [""])) if names != [""] else []
+
+
+def awaited(m, s, items, held, before):
+    # What the run's restart instructions must name, each to its item: the items
+    # that wait for the restart (but those another program's instructions name),
+    # those to go that are in use, and those the rows say the run schedules. 9x:
+    # the WININIT.INI line or "rd" command with the short path; 2000/XP: the path
+    # in place, or for a running program's file, which the run moves aside, the
+    # size and time that the move keeps.
+    theirs = re.split(r"[=\r\n\0]+|\\\?\?\\", (before.wininit + "\0" + (before.string(*PENDING) or "")).upper())
+    waits = [i for i in items if s.run == "normal" and i.kind in ("file", "dir") and i.id not in theirs + [WININIT] and
+             (i.expect == "w" or i.expect == "g" and in_use(i, held) or "scheduled" in i.flags)]
+    if not s.nt:
+        return {(("NUL=" if i.kind == "file" else "COMMAND /C RD ") + p).upper(): i
+                for i, p in zip(waits, short(m, *[i.path for i in waits]))}
+    return {before.files[i.id][2:4] if i.flags & {"running", "program"} else "\\??\\" + i.id: i for i in waits}
+
+
+def judge_restart(o, items, states, awaits):
+    # The run's restart instructions name exactly what it awaits, in their form
+    # (2000/XP: deletions only); other programs' instructions stay as they were.
+    # Returns the sizes and times of the items moved aside, and what these
+    # instructions account for: the files moved aside (a file left after the
+    # restart is not), the pending renames, WININIT.INI and the copy the
+    # restart keeps of it, new RunOnce values.
     before, after, restarted = states
-    pending = {re.sub(r"\\+", r"\\", p).rstrip(".")[4:] for p in
-               text_of(after.values.get(PENDING, (0, 0, ""))[2]).upper().split("\0")}
-    return {info[2:4]: upper for upper, info in after.files.items()
-            if upper not in before.files and upper not in restarted.files and upper in pending}
+    old, new = Counter(before.wininit.splitlines()), Counter(after.wininit.splitlines())
+    o.faults += ["another program's line of WININIT.INI changed: %r" % line[:100] for line in old - new]
+    found = {line.upper(): "WININIT.INI: " + line for line in new - old if line.upper() != "[RENAME]"}
+    runonce = {k for k in after.values if k[0] == RUNONCE and k not in before.values} - {i.id for i in items}
+    found.update((text_of(after.values[k][2]).upper() if k[1].isdigit() else k, "RunOnce %s: %s" % (
+        after.values[k][1], text_of(after.values[k][2]))) for k in runonce)
+    accounted = runonce | {PENDING, WININIT, WININIT[:-3] + "BAK"}
+    o.faults += ["another program's pending renames changed: %s" % pending(before)] \
+        if pending(after)[:len(pending(before))] != pending(before) else []
+    for source, target in pending(after)[len(pending(before)):]:
+        path = source[4:].upper()
+        moved = path in after.files and path not in before.files
+        key = after.files[path][2:4] if moved else "\\??\\" + path
+        found[key if source[:4] == "\\??\\" and not target else source + target] = "pending: %s %r" % (source, target)
+        accounted |= {path} if moved and path not in restarted.files else set()
+    o.faults += ["restart instruction of nothing that waits for it: " + found[k] for k in found.keys() - awaits.keys()]
+    o.faults += ["no restart instruction for %s" % awaits[k] for k in awaits.keys() - found.keys()]
+    for key in found.keys() & awaits.keys():
+        o.count("restart instructions", found[key])
+    return {k for k in found if isinstance(k, tuple)}, accounted
 
 
 def judge_items(o, items, states, held, moved):
@@ -424,8 +483,6 @@ def judge_items(o, items, states, held, moved):
         if item.kind == "value" and item.id in rewritten:
             continue  # planted, and judged by the row of what the run writes over it
         s0, s1, s2 = (x.state(item) for x in states)
-        in_use = "program" in item.flags or item.kind in ("file", "dir") and \
-            any((h + "\\").upper().startswith(item.id + "\\") for h in held)
         later = s1 is not None or item.kind == "file" and s0 is not None and s0[1:3] in moved
         if item.kind == "write":
             got = after.string(item.path, item.name), restarted.string(item.path, item.name)
@@ -441,7 +498,8 @@ def judge_items(o, items, states, held, moved):
         elif item.expect == "w" and not later:
             fault = "gone before the restart: %s" % item
         else:
-            fault = item.expect == "g" and later and not in_use and "left for the restart though not in use: %s" % item
+            fault = item.expect == "g" and later and not in_use(item, held) and \
+                "left for the restart though not in use: %s" % item
         if fault:
             o.faults.append(fault)
         else:
@@ -449,46 +507,34 @@ def judge_items(o, items, states, held, moved):
                     "removed %s%s" % (item.kind, " at the restart" if later else ""), item)
 
 
-def judge_others(o, s, items, states, moved):
-    # Every difference that no item accounts for.
-    listed = {i.id for i in items}
+def judge_others(o, items, clean, states, accounted):
+    # Every difference that no item accounts for, and every change to what the
+    # clean machine held (and the planting left) that no row names itself (a
+    # name table's row cannot excuse one).
+    named, listed = {i.id for i in items if "table" not in i.flags}, {i.id for i in items}
     holders = {i.id: i for i in items if i.kind in ("dir", "key", "link")}
     written = [i.path.upper() + "\\" for i in items if i.kind == "write"]
     for table in ("files", "keys", "values"):
-        maps = [getattr(x, table) for x in states]
-        for upper in set().union(*maps):
+        maps = [getattr(x, table) for x in [clean] + states]
+        for upper in sorted(set().union(*maps) - accounted, key=str):
             got = [t[upper][1:] if upper in t else None for t in maps]
-            if got[0] == got[1] == got[2] or upper in listed:
-                continue
             shown = next(t[upper] for t in maps if upper in t)
             shown = shown[0] if table == "files" else shown if table == "keys" else '%s value "%s"' % shown[:2]
-            path = upper[0] if table == "values" else upper
-            holder = holders.get(path) if table == "values" else None
-            while holder is None and "\\" in path:
-                path = path.rsplit("\\", 1)[0]
-                holder = holders.get(path)
+            if None not in got[:2] and upper not in named:
+                if got[2] != got[0] or got[3] != got[0]:
+                    o.faults.append("clean machine's item %s: %s" % ("changed" if got[2] and got[3] else "removed",
+                                                                    shown))
+                continue
+            if got[1] == got[2] == got[3] or upper in listed:
+                continue
+            parts = (upper[0] if table == "values" else upper.rpartition("\\")[0]).split("\\")
+            holder = next((holders[h] for h in ("\\".join(parts[:n]) for n in range(len(parts), 0, -1))
+                           if h in holders), None)
             if holder and holder.expect in "gw" or table == "keys" and any(w.startswith(upper + "\\")
                                                                          for w in written):
                 continue
-            if holder:
-                o.faults.append("changed inside %s: %s" % (holder, shown))
-            elif not known_change(o, s, table, upper, got, moved):
-                o.faults.append("unlisted change: %s %s" % (shown, "added" if got[0] is None else
-                                                             "removed" if got[2] is None else "changed"))
-
-
-def known_change(o, s, table, upper, got, moved):
-    # What a run leaves for the restart, and what Wine or the runner write.
-    if table == "files" and not s.nt and upper in ("C:\\WINDOWS\\WININIT.INI", "C:\\WINDOWS\\WININIT.BAK") or \
-            table == "files" and upper in moved.values() or table == "values" and upper == PENDING:
-        if got[2] is not None and not upper.endswith(".BAK"):
-            o.faults.append("restart instructions not carried out: " + str(upper))
-        o.count("restart instructions and moved items")
-        return True
-    if table == "values" and not s.nt and upper[0] == RUNONCE and got[0] is None and got[2] is None:
-        o.count("restart instructions and moved items")
-        return text_of(got[1][1]).lower().startswith("command /c rd ")
-    return upper == SERVICE_COUNT or "\\SOFTWARE\\WINE" in (upper[0] if table == "values" else upper)
+            o.faults.append("changed inside %s: %s" % (holder, shown) if holder else "unlisted change: %s %s" % (
+                shown, "added" if got[1] is None else "removed" if got[3] is None else "changed"))
 
 
 def judge_run(o, s, code, out, trace, companions, shorts, spooler):
@@ -499,7 +545,7 @@ def judge_run(o, s, code, out, trace, companions, shorts, spooler):
             o.faults.append("%s %s, wanted %s" % (fault, got, wanted))
     if "VORSICHT!" in dict(boxes) and "wird der Quenmar T58 von Ihrem System" not in out:
         o.faults.append("the warning does not name the product: " + out)
-    o.faults += ["heap: " + line for line in re.findall(r"^\w+:warn:heap:.*$", trace, re.M)[:5]]
+    o.faults += ["heap: " + line for line in re.findall(r"^\w+:(?:err|warn):heap:.*$", trace, re.M)[:5]]
     o.notes += [n.replace("\\\\", "\\") for n in re.findall(r'OutputDebugStringA "(Cannot[^"]*)"', trace)]
     if s.run != "normal":
         return
@@ -528,16 +574,18 @@ def run_scenario(s, keep=False, verbose=False):
     m, o, started = Machine(s), Outcome(), time.time()
     try:
         m.create()
-        items = s.items(m.user, m.sid)
         if s.nt and "spoolerstopped" not in s.tags:
             m.wine("net", "start", "spooler")
+        clean = State(m)
+        items = s.items(m.user, m.sid)
         shorten(m, [i for i in items if i.kind != "write"])
         holder = plant(m, items)
         items = [i for i in items if not i.flags & {"absent", "unseen"}]
-        shorts = {k: short(m, s.installdir + p) for k, p in (("install", ""), ("monitor", "\\REZevavav_T58.exe"))}
+        shorts = dict(zip(("install", "monitor"), short(m, s.installdir, s.installdir + "\\REZevavav_T58.exe")))
         shorten(m, items)
-        locked = [i.path for i in items if "locked" in i.flags]
-        states = [State(m, locked)]
+        held = [i.path for i in items if "open" in i.flags or s.load == "inuse" and i.flags & {"held", "running"}]
+        states = [State(m)]
+        awaits = awaited(m, s, items, held, states[0])
         # A sibling model is a printer of the maker too.
         shorts["status"] = s.nt and s.printers == "alone" and "C:\\WINDOWS\\SYSTEM32\\QNMBCES.EXE" in \
             states[0].files
@@ -545,17 +593,16 @@ def run_scenario(s, keep=False, verbose=False):
         if not s.nt:
             finish_9x_key_deletions(m, trace)
         spooler = re.search(r"STATE\s*:\s*\d+\s+(\w+)", m.output("sc", "query", "spooler"))
-        states.append(State(m, locked))
+        states.append(State(m))
         holder.stdin.close()
         holder.wait(timeout=60)
-        restart(m)
-        states.append(State(m, locked))
+        restart(m, states[-1])
+        states.append(State(m))
         record = os.path.join(m.bin, "companions.txt")
         companions = open(record, encoding="cp1252").read().splitlines() if os.path.exists(record) else []
-        moved = moved_aside(states)
-        held = [i.path for i in items if "open" in i.flags or s.load == "inuse" and i.flags & {"held", "running"}]
+        moved, accounted = judge_restart(o, items, states, awaits)
         judge_items(o, items, states, held, moved)
-        judge_others(o, s, items, states, moved)
+        judge_others(o, items, clean, states, accounted)
         judge_run(o, s, code, out, trace, companions, shorts, spooler and spooler.group(1))
     except Exception as error:  # a machine that cannot be run is a failed scenario, with its reason
         o.faults.append("could not run: %r at line %d" % (error, error.__traceback__.tb_next.tb_lineno if
@@ -572,14 +619,15 @@ def run_scenario(s, keep=False, verbose=False):
                                   not verbose else [])
 
 
-def short(m, path):
-    return m.output("C:\\qt58test\\standin.exe", "short", path).strip()
+def short(m, *paths):
+    # The short forms of paths as they are now ("" for a missing one).
+    return m.output(RUNNER + "\\standin.exe", "short", *paths).splitlines()[:len(paths)]
 
 
 def shorten(m, items):
     # "{short:path}" in data: the short form of a path as it is at that moment.
     for item in items:
-        item.data = re.sub(r"\{short:([^}]*)\}", lambda x: short(m, x.group(1)) or x.group(1), item.data)
+        item.data = re.sub(r"\{short:([^}]*)\}", lambda x: short(m, x.group(1))[0] or x.group(1), item.data)
 
 
 def main():

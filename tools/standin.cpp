@@ -10,9 +10,13 @@
  *       "L <key below HKLM>" (access list that lets nobody in) lines
  *       from its input up to an empty line, prints "ready", and lets go when
  *       its input ends;
- *   standin short <path>  prints the short form of the path;
+ *   standin short <path>...  prints the short form of each path, an empty
+ *       line for a path that does not exist;
+ *   standin save <machine file> <users file>  has the registry server write
+ *       the machine's and the users' registry (all but volatile keys) into
+ *       the files, in the server's own text format;
  *   <companion> -u      as the product's monitor or status program: appends
- *       its command line, folder and show state to C:\qt58test\companions.txt;
+ *       its command line, folder and show state to F:\qt58run\companions.txt;
  *   command /c rd <folder>  as the 9x command interpreter at a restart.
  */
 #include <windows.h>
@@ -114,8 +118,9 @@ static int Hold(void)
     char line[1024];
     int ok;
 
-    /* The display's first use writes Wine's video keys: done before the
-       machine is first recorded, so that they are not taken for the run's. */
+    /* The display's first use writes Wine's video keys: the runner has a
+       holder with nothing to hold make it before it first records the
+       machine, so that they are not taken for the run's. */
     ReleaseDC(NULL, GetDC(NULL));
     while (fgets(line, sizeof(line), stdin) != NULL && line[0] != '\n') {
         line[strcspn(line, "\r\n")] = '\0';
@@ -138,6 +143,21 @@ static int Hold(void)
     return 0;
 }
 
+/* Has the registry server write HKLM and HKU into the two files, which it
+   does only for a caller that holds the backup privilege. */
+static int SaveRegistry(char **files)
+{
+    TOKEN_PRIVILEGES backup = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    HANDLE token;
+
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)
+        || !LookupPrivilegeValueA(NULL, SE_BACKUP_NAME, &backup.Privileges[0].Luid)
+        || !AdjustTokenPrivileges(token, FALSE, &backup, 0, NULL, NULL))
+        return 1;
+    return RegSaveKeyA(HKEY_LOCAL_MACHINE, files[0], NULL) != ERROR_SUCCESS
+           || RegSaveKeyA(HKEY_USERS, files[1], NULL) != ERROR_SUCCESS;
+}
+
 /* Records how the removal program started this companion. */
 static int RecordStart(void)
 {
@@ -150,7 +170,7 @@ static int RecordStart(void)
     GetStartupInfoA(&startup);
     /* Both companions may start at once: wait while the other one writes. */
     for (attempt = 0; attempt < 100; attempt++) {
-        record = _fsopen("C:\\qt58test\\companions.txt", "a", _SH_DENYRW);
+        record = _fsopen("F:\\qt58run\\companions.txt", "a", _SH_DENYRW);
         if (record != NULL) {
             fprintf(record, "%s\t%s\t%s\n", GetCommandLineA(), folder,
                     (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_HIDE ? "hidden" : "shown");
@@ -173,10 +193,12 @@ int main(int argc, char **argv)
         return RecordStart();
     if (argc == 2 && strcmp(argv[1], "hold") == 0)
         return Hold();
-    if (argc == 3 && strcmp(argv[1], "short") == 0) {
-        if (!GetShortPathNameA(argv[2], shortPath, sizeof(shortPath)))
-            return 1;
-        return printf("%s\n", shortPath) < 0;
+    if (argc == 4 && strcmp(argv[1], "save") == 0)
+        return SaveRegistry(argv + 2);
+    if (argc >= 3 && strcmp(argv[1], "short") == 0) {
+        for (i = 2; i < argc; i++)
+            printf("%s\n", GetShortPathNameA(argv[i], shortPath, sizeof(shortPath)) ? shortPath : "");
+        return 0;
     }
     for (i = 2; i < argc && strcmp(argv[i], "--") != 0; i++)
         ;
