@@ -189,9 +189,6 @@ extern const char TablePrinterTrees[2][60];
 
 /* registry/sweeps.cpp */
 int RemoveRegistryEntries(void);
-int RemoveCommonRegistryEntries(void);
-int Remove9xRegistryEntries(void);
-int RemoveNtRegistryEntries(void);
 extern const char TableRegC1[2][27], TableRegC4[43][49], TableRegC5[7][77], TableRegC6[8][66];
 extern const char TableRegC7[5][65], TableRegC8[3][31], TableRegC9[4][31];
 extern const char TableRegW1[2][16], TableRegW2[2][65], TableRegW3[4][61], TableRegW4[17][108];
