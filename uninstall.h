@@ -34,6 +34,28 @@
    leaves an empty last row. Every user takes a table as the three arguments
    of TABLE_ARGS and fetches its rows with CopySubstring. */
 #define TABLE_ARGS(table) (const char *)(table), (unsigned)sizeof((table)[0]), (unsigned)ARRAY_SIZE(table)
+/* A single name taken as a table of one row, and no names at all. */
+#define NAME_ARGS(name) (name), (unsigned)sizeof(name), 1u
+#define NO_NAMES NULL, 0u, 0u
+
+/* Steps: each removal phase is a compiled-in table of steps (files/sweeps.cpp,
+   registry/sweeps.cpp), one row per step in the phase's order, read by one
+   loop. A row names the Windows families it runs on, what else must hold for
+   it (StepApplies), where it works and what it does with its name table. */
+enum StepFamilies {
+    OnWin98 = 1, OnWinMe = 2, OnWin2000 = 4, OnWinXP = 8,
+    On9x = OnWin98 | OnWinMe, OnNt = OnWin2000 | OnWinXP, OnAll = On9x | OnNt
+};
+/* What must hold for a step besides its family, flags that must all hold: no
+   other printer of the maker is installed (a sibling model is one too), one
+   is, no sibling model is; Always names none. */
+enum StepCondition { Always = 0, IfNoOtherMaker = 1, IfOtherMaker = 2, IfNoSibling = 4 };
+/* The folders the steps work in (GetStepFolder). */
+enum StepFolder {
+    NoFolder, WindowsFolder, SystemFolder, InstallFolder, DefaultInstallFolder, ProgramFilesFolder, DesktopFolder,
+    TwainFolder, WindowsColorFolder, InfFolder, SystemColorFolder, NtColorFolder, DriverFolder, Driver3Folder,
+    XpDriverFolder
+};
 
 /* sequence/globals.cpp: values set at start-up and shared by the phases */
 extern HINSTANCE hInstance;
@@ -117,9 +139,8 @@ int NamesModel(const char *text, size_t length, const char *model, int ignoreCas
 
 /* files/sweeps.cpp */
 void RemoveProductFiles(void);
-int SweepCommonFiles(void);
-int SweepNtFiles(void);
-int Sweep9xFiles(void);
+int StepApplies(StepFamilies families, StepCondition condition);
+char *GetStepFolder(StepFolder folder, char *buffer);
 int JoinPath(char *buffer, size_t size, const char *folder, const char *name);
 int GetWindowsFolder(char *buffer);
 int GetSystemFolder(char *buffer);
@@ -168,9 +189,6 @@ extern const char TablePrinterTrees[2][60];
 
 /* registry/sweeps.cpp */
 int RemoveRegistryEntries(void);
-int RemoveCommonRegistryEntries(void);
-int Remove9xRegistryEntries(void);
-int RemoveNtRegistryEntries(void);
 extern const char TableRegC1[2][27], TableRegC4[43][49], TableRegC5[7][77], TableRegC6[8][66];
 extern const char TableRegC7[5][65], TableRegC8[3][31], TableRegC9[4][31];
 extern const char TableRegW1[2][16], TableRegW2[2][65], TableRegW3[4][61], TableRegW4[17][108];

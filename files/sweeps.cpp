@@ -1,7 +1,8 @@
 /* The file phase: the product's companion programs unregister themselves,
-   then its files go by the name tables common to both families and by those
-   of the running family. What other printers of the maker or a sibling model
-   still need stays. */
+   then its files go step by step, each step a row of one table that names the
+   families it runs on, what else it waits for, its folder and its name
+   table. What other printers of the maker or a sibling model still need
+   stays. */
 #include "uninstall.h"
 #include <stdio.h>
 #include <string.h>
@@ -194,10 +195,26 @@ static void RemoveFolderOrSchedule(char *path)
         RemoveDirOnReboot(path);
 }
 
+/* Removes or schedules each folder that a table names in folder, or, with no
+   rows, folder itself (which the 9x family may turn into its short form). */
+static void RemoveFoldersOrSchedule(char *folder, const char *table, unsigned width, unsigned rows)
+{
+    char name[256], path[256];
+    unsigned row;
+
+    if (rows == 0)
+        RemoveFolderOrSchedule(folder);
+    for (row = 0; row < rows; row++) {
+        CopySubstring(name, table, row * width, width);
+        if (JoinPath(path, sizeof(path), folder, name))
+            RemoveFolderOrSchedule(path);
+    }
+}
+
 /* Removes the program group from the shell's programs folder (all users on
    the NT family, the user's own on the 9x family): its shortcuts, then the
    folder. Shortcuts are looked for only inside the group folder itself. */
-static void RemoveProgramGroup(void)
+static int RemoveProgramGroup(void)
 {
     char programs[MAX_PATH];
     char group[256];
@@ -205,177 +222,222 @@ static void RemoveProgramGroup(void)
 
     if (!SHGetSpecialFolderPathA(NULL, programs, folderId, FALSE)
         || !JoinPath(group, sizeof(group), programs, ProductDisplayName))
-        return;
+        return 0;
     DeleteShortcutsInFolder(group);
     SetCurrentDirectoryA(programs);
     RemoveFolderOrSchedule(group);
+    return 1;
 }
 
-/* Removes the maker's folder under Program Files (beside the default
-   installation folder) when it is empty, or schedules it. */
-static void RemoveMakerFolder(void)
+/* 1 when a step runs on the running family and all its conditions hold. */
+int StepApplies(StepFamilies families, StepCondition condition)
 {
-    char programFiles[256];
-    char maker[256];
-    char *lastSlash;
+    unsigned running = (IsWin98 ? OnWin98 : 0) | (IsWinMe ? OnWinMe : 0) | (IsWin2000 ? OnWin2000 : 0)
+                       | (IsWinXP ? OnWinXP : 0);
+    unsigned holding = (OtherMakerPrinterPresent ? IfOtherMaker : IfNoOtherMaker)
+                       | (SiblingModelPresent ? 0 : IfNoSibling);
 
-    memcpy(programFiles, DefaultInstallDir, sizeof(programFiles));
-    programFiles[sizeof(programFiles) - 1] = '\0';
-    lastSlash = strrchr(programFiles, '\\');
-    if (lastSlash == NULL)
-        return;
-    *lastSlash = '\0';
-    if (JoinPath(maker, sizeof(maker), programFiles, MakerName))
-        RemoveFolderOrSchedule(maker);
+    return (families & running) && (condition & holding) == condition;
 }
 
-/* The files that both families share: TWAIN data source, program group,
-   colour profiles, sounds, the installed tree, the system folder's
-   components, the desktop shortcuts and the maker's folder. 0 when no
-   family is known. */
-int SweepCommonFiles(void)
+/* The folders of the steps that lie below another one. */
+static const struct {
+    StepFolder folder, parent;
+    const char *name;
+} Subfolders[] = {
+    {TwainFolder, WindowsFolder, TwainFolderName},
+    {WindowsColorFolder, WindowsFolder, "color"},
+    {InfFolder, WindowsFolder, "inf"},
+    {SystemColorFolder, SystemFolder, "color"},
+    {NtColorFolder, SystemFolder, "spool\\drivers\\color"},
+    {DriverFolder, SystemFolder, "spool\\drivers\\w32x86"},
+    {Driver3Folder, DriverFolder, "3"},
+    {XpDriverFolder, DriverFolder, XpDriverFolderName},
+};
+
+/* Puts the folder that a step names into buffer (MAX_PATH bytes, a folder
+   built here held to 255 characters) and returns it, empty when it cannot be
+   had; NULL for no folder. The installation folders are returned themselves:
+   removing one may turn it into its short form for the steps after it. */
+char *GetStepFolder(StepFolder folder, char *buffer)
 {
-    char windows[256];
-    char system[256];
-    char folder[256];
-    char maker[256];
+    char parent[MAX_PATH];
+    char *cut;
+    unsigned index;
 
-    if (!IsNtFamily() && !Is9xFamily())
-        return 0;
-    GetWindowsFolder(windows);
-    GetSystemFolder(system);
-
-    JoinPath(folder, sizeof(folder), windows, TwainFolderName);
-    DeleteTable(folder, TABLE_ARGS(TableC1));
-    if (JoinPath(maker, sizeof(maker), folder, MakerName))
-        RemoveDirectoryA(maker);
-
-    RemoveProgramGroup();
-
-    JoinPath(folder, sizeof(folder), system, IsNtFamily() ? "spool\\drivers\\color" : "color");
-    DeleteTable(folder, TABLE_ARGS(TableC2));
-
-    if (!OtherMakerPrinterPresent) {
-        if (IsNtFamily())
-            JoinPath(folder, sizeof(folder), system, "spool\\drivers\\w32x86\\3");
+    buffer[0] = '\0';
+    switch (folder) {
+    case NoFolder:
+        return NULL;
+    case InstallFolder:
+        return InstallDir;
+    case DefaultInstallFolder:
+        return DefaultInstallDir;
+    case WindowsFolder:
+        GetWindowsFolder(buffer);
+        return buffer;
+    case SystemFolder:
+        GetSystemFolder(buffer);
+        return buffer;
+    case DesktopFolder:
+        if (!SHGetSpecialFolderPathA(NULL, buffer, CSIDL_DESKTOPDIRECTORY, FALSE))
+            buffer[0] = '\0';
+        return buffer;
+    case ProgramFilesFolder:
+        /* The folder that holds the default installation folder. */
+        memcpy(buffer, DefaultInstallDir, sizeof(DefaultInstallDir));
+        buffer[sizeof(DefaultInstallDir) - 1] = '\0';
+        cut = strrchr(buffer, '\\');
+        if (cut != NULL)
+            *cut = '\0';
         else
-            memcpy(folder, system, sizeof(folder));
-        DeleteTable(folder, TABLE_ARGS(TableC3));
+            buffer[0] = '\0';
+        return buffer;
+    default:
+        break;
     }
-
-    DeleteTable(windows, TABLE_ARGS(TableC4));
-    DeleteTable(InstallDir, TABLE_ARGS(TableC5));
-    RemoveEmptyFolders(InstallDir, TABLE_ARGS(TableC6));
-    RemoveFolderOrSchedule(InstallDir);
-    DeleteTableInFolders(DefaultInstallDir, InstallDir, TABLE_ARGS(TableC7));
-
-    if (!SiblingModelPresent)
-        DeleteTable(system, TABLE_ARGS(TableC8));
-    DeleteTable(system, TABLE_ARGS(TableC9));
-    if (!OtherMakerPrinterPresent)
-        DeleteTable(system, TABLE_ARGS(TableC10));
-
-    RemoveDesktopShortcuts();
-    RemoveMakerFolder();
-    return 1;
+    for (index = 0; index < ARRAY_SIZE(Subfolders); index++)
+        if (Subfolders[index].folder == folder)
+            JoinPath(buffer, 256, GetStepFolder(Subfolders[index].parent, parent), Subfolders[index].name);
+    return buffer;
 }
 
-/* The files of Windows 2000 and XP: driver files in the driver folders (and
-   XP's per-driver folder), the Windows and system folders' own, the rest of
-   the installation folders. 0 on any other family. */
-int SweepNtFiles(void)
-{
-    char windows[256];
-    char system[256];
-    char drivers[256];
-    char drivers3[256];
-    char perDriver[256];
+/* What a step of the file phase does: deletes its names in its folder (and
+   in its second folder, row by row) now or at the restart, removes the
+   folders it names when they are empty, removes them or schedules them
+   (with no names its folder itself), or calls a function of its own. */
+enum FileStepKind { DeleteNames, RemoveEmpty, RemoveOrSchedule, CallFunction };
 
-    if (!IsNtFamily())
-        return 0;
-    GetWindowsFolder(windows);
-    GetSystemFolder(system);
-    JoinPath(drivers, sizeof(drivers), system, "spool\\drivers\\w32x86");
-    JoinPath(drivers3, sizeof(drivers3), drivers, "3");
-
-    if (!OtherMakerPrinterPresent)
-        DeleteTable(drivers3, TABLE_ARGS(TableN1));
-    DeleteTable(windows, TABLE_ARGS(TableN2));
-    DeleteTable(system, TABLE_ARGS(TableN3));
-    DeleteTableInFolders(drivers, drivers3, TABLE_ARGS(TableN4));
-    if (!OtherMakerPrinterPresent)
-        DeleteTableInFolders(drivers, drivers3, TABLE_ARGS(TableN5));
-
-    if (IsWinXP) {
-        JoinPath(perDriver, sizeof(perDriver), drivers, XpDriverFolderName);
-        DeleteTable(perDriver, TABLE_ARGS(TableN4));
-        DeleteTable(perDriver, TABLE_ARGS(TableN5));
-        DeleteInFolder(perDriver, DriverStatusFileName);
-        RemoveFolderOrSchedule(perDriver);
-    }
-
-    DeleteTable(DefaultInstallDir, TABLE_ARGS(TableN6));
-    DeleteTable(InstallDir, TABLE_ARGS(TableN7));
-    if (IsWinXP)
-        DeleteTable(InstallDir, TABLE_ARGS(TableN8));
-    RemoveFolderOrSchedule(InstallDir);
-    RemoveFolderOrSchedule(DefaultInstallDir);
-    return 1;
-}
-
-/* The files of Windows 98 and Me: colour profile, INF files and drivers in
-   the Windows folder, the 9x driver and the maker's components in the system
-   folder, the rest of the installation folders, the TWAIN folder when it is
-   empty and the product's desktop shortcut. 0 on any other family. */
-int Sweep9xFiles(void)
-{
-    char windows[256];
-    char system[256];
-    char folder[256];
-    char desktop[MAX_PATH];
-
-    if (!Is9xFamily())
-        return 0;
-    GetWindowsFolder(windows);
-    GetSystemFolder(system);
-
-    JoinPath(folder, sizeof(folder), windows, "color");
-    DeleteTable(folder, TABLE_ARGS(TableS1));
-    DeleteTable(windows, TABLE_ARGS(TableS2));
-    if (!SiblingModelPresent)
-        DeleteTable(windows, TABLE_ARGS(TableS3));
-    DeleteTable(system, TABLE_ARGS(TableS4));
-    if (!OtherMakerPrinterPresent)
-        DeleteTable(system, TABLE_ARGS(TableS5));
-
-    DeleteTable(DefaultInstallDir, TABLE_ARGS(TableS6));
-    RemoveFolderOrSchedule(DefaultInstallDir);
-    JoinPath(folder, sizeof(folder), windows, TwainFolderName);
-    RemoveFolderOrSchedule(folder);
-    DeleteTable(InstallDir, TABLE_ARGS(TableS7));
-    RemoveFolderOrSchedule(InstallDir);
-
-    if (SHGetSpecialFolderPathA(NULL, desktop, CSIDL_DESKTOPDIRECTORY, FALSE))
-        DeleteTable(desktop, TABLE_ARGS(TableProductShortcut));
-    return 1;
-}
+/* The steps of the file phase after the companion programs, in their order:
+   those of both families, then those of 2000 and XP, then those of 98 and Me. */
+static const struct FileStep {
+    const char *names;
+    unsigned width, rows;
+    StepFamilies families;
+    StepCondition condition;
+    StepFolder folder, secondFolder;
+    FileStepKind how;
+    int (*call)(void);
+} FileSteps[] = {
+    /* TWAIN data source */
+    {TABLE_ARGS(TableC1), OnAll, Always, TwainFolder, NoFolder, DeleteNames, NULL},
+    /* the maker's TWAIN folder */
+    {NAME_ARGS(MakerName), OnAll, Always, TwainFolder, NoFolder, RemoveEmpty, NULL},
+    /* program group */
+    {NO_NAMES, OnAll, Always, NoFolder, NoFolder, CallFunction, RemoveProgramGroup},
+    /* colour profiles */
+    {TABLE_ARGS(TableC2), OnNt, Always, NtColorFolder, NoFolder, DeleteNames, NULL},
+    {TABLE_ARGS(TableC2), On9x, Always, SystemColorFolder, NoFolder, DeleteNames, NULL},
+    /* the maker's status sounds */
+    {TABLE_ARGS(TableC3), OnNt, IfNoOtherMaker, Driver3Folder, NoFolder, DeleteNames, NULL},
+    {TABLE_ARGS(TableC3), On9x, IfNoOtherMaker, SystemFolder, NoFolder, DeleteNames, NULL},
+    /* settings and setup files */
+    {TABLE_ARGS(TableC4), OnAll, Always, WindowsFolder, NoFolder, DeleteNames, NULL},
+    /* the installed tree */
+    {TABLE_ARGS(TableC5), OnAll, Always, InstallFolder, NoFolder, DeleteNames, NULL},
+    /* image folders */
+    {TABLE_ARGS(TableC6), OnAll, Always, InstallFolder, NoFolder, RemoveEmpty, NULL},
+    /* the installation folder */
+    {NO_NAMES, OnAll, Always, InstallFolder, NoFolder, RemoveOrSchedule, NULL},
+    /* removal and check programs */
+    {TABLE_ARGS(TableC7), OnAll, Always, DefaultInstallFolder, InstallFolder, DeleteNames, NULL},
+    /* imaging library */
+    {TABLE_ARGS(TableC8), OnAll, IfNoSibling, SystemFolder, NoFolder, DeleteNames, NULL},
+    /* driver support files */
+    {TABLE_ARGS(TableC9), OnAll, Always, SystemFolder, NoFolder, DeleteNames, NULL},
+    /* the maker's shared components */
+    {TABLE_ARGS(TableC10), OnAll, IfNoOtherMaker, SystemFolder, NoFolder, DeleteNames, NULL},
+    /* desktop shortcuts */
+    {NO_NAMES, OnAll, Always, NoFolder, NoFolder, CallFunction, RemoveDesktopShortcuts},
+    /* the maker's folder */
+    {NAME_ARGS(MakerName), OnAll, Always, ProgramFilesFolder, NoFolder, RemoveOrSchedule, NULL},
+    /* OEM copies of the printer INF */
+    {NO_NAMES, OnNt, Always, NoFolder, NoFolder, CallFunction, CleanOemInfFiles},
+    /* the maker's status sounds */
+    {TABLE_ARGS(TableN1), OnNt, IfNoOtherMaker, Driver3Folder, NoFolder, DeleteNames, NULL},
+    /* removal program, OEM INF and scanner driver */
+    {TABLE_ARGS(TableN2), OnNt, Always, WindowsFolder, NoFolder, DeleteNames, NULL},
+    /* port monitor and print processor */
+    {TABLE_ARGS(TableN3), OnNt, Always, SystemFolder, NoFolder, DeleteNames, NULL},
+    /* printer driver */
+    {TABLE_ARGS(TableN4), OnNt, Always, DriverFolder, Driver3Folder, DeleteNames, NULL},
+    /* the maker's driver components */
+    {TABLE_ARGS(TableN5), OnNt, IfNoOtherMaker, DriverFolder, Driver3Folder, DeleteNames, NULL},
+    /* printer driver, in the driver's own folder */
+    {TABLE_ARGS(TableN4), OnWinXP, Always, XpDriverFolder, NoFolder, DeleteNames, NULL},
+    /* the maker's driver components, in the driver's own folder whatever else is installed */
+    {TABLE_ARGS(TableN5), OnWinXP, Always, XpDriverFolder, NoFolder, DeleteNames, NULL},
+    /* the driver's status file */
+    {NAME_ARGS(DriverStatusFileName), OnWinXP, Always, XpDriverFolder, NoFolder, DeleteNames, NULL},
+    /* the driver's own folder */
+    {NO_NAMES, OnWinXP, Always, XpDriverFolder, NoFolder, RemoveOrSchedule, NULL},
+    /* monitor removal programs */
+    {TABLE_ARGS(TableN6), OnNt, Always, DefaultInstallFolder, NoFolder, DeleteNames, NULL},
+    /* monitor installer and check program */
+    {TABLE_ARGS(TableN7), OnNt, Always, InstallFolder, NoFolder, DeleteNames, NULL},
+    /* check program */
+    {TABLE_ARGS(TableN8), OnWinXP, Always, InstallFolder, NoFolder, DeleteNames, NULL},
+    /* the installation folder */
+    {NO_NAMES, OnNt, Always, InstallFolder, NoFolder, RemoveOrSchedule, NULL},
+    /* the default installation folder */
+    {NO_NAMES, OnNt, Always, DefaultInstallFolder, NoFolder, RemoveOrSchedule, NULL},
+    /* colour profile */
+    {TABLE_ARGS(TableS1), On9x, Always, WindowsColorFolder, NoFolder, DeleteNames, NULL},
+    /* INF files and scanner driver */
+    {TABLE_ARGS(TableS2), On9x, Always, WindowsFolder, NoFolder, DeleteNames, NULL},
+    /* USB printing driver of the series */
+    {TABLE_ARGS(TableS3), On9x, IfNoSibling, WindowsFolder, NoFolder, DeleteNames, NULL},
+    /* printer driver */
+    {TABLE_ARGS(TableS4), On9x, Always, SystemFolder, NoFolder, DeleteNames, NULL},
+    /* the maker's shared components */
+    {TABLE_ARGS(TableS5), On9x, IfNoOtherMaker, SystemFolder, NoFolder, DeleteNames, NULL},
+    /* monitor removal program */
+    {TABLE_ARGS(TableS6), On9x, Always, DefaultInstallFolder, NoFolder, DeleteNames, NULL},
+    /* the default installation folder */
+    {NO_NAMES, On9x, Always, DefaultInstallFolder, NoFolder, RemoveOrSchedule, NULL},
+    /* the TWAIN folder */
+    {NO_NAMES, On9x, Always, TwainFolder, NoFolder, RemoveOrSchedule, NULL},
+    /* monitor installer and check program */
+    {TABLE_ARGS(TableS7), On9x, Always, InstallFolder, NoFolder, DeleteNames, NULL},
+    /* the installation folder */
+    {NO_NAMES, On9x, Always, InstallFolder, NoFolder, RemoveOrSchedule, NULL},
+    /* the product's desktop shortcut */
+    {TABLE_ARGS(TableProductShortcut), On9x, Always, DesktopFolder, NoFolder, DeleteNames, NULL},
+};
 
 /* The file phase: the monitor program and (unless another printer of the
-   maker needs it) the status service unregister themselves, then the common
-   sweep and the sweep of the running family run. */
+   maker needs it) the status service unregister themselves, then the steps
+   of the running family run in their order. */
 void RemoveProductFiles(void)
 {
-    char monitor[256];
+    char monitor[256], buffer[MAX_PATH], secondBuffer[MAX_PATH];
+    const FileStep *step;
+    char *folder;
+    unsigned index;
 
     if (JoinPath(monitor, sizeof(monitor), InstallDir, MonitorProgramName))
         RunCompanionRemoval(monitor);
     if (RunStatusServiceRemoval())
         TraceRemoval("QnmBceS uninstalled Successfully.");
-    SweepCommonFiles();
-    if (Is9xFamily()) {
-        Sweep9xFiles();
-    } else if (IsNtFamily()) {
-        CleanOemInfFiles();
-        SweepNtFiles();
+    for (index = 0; index < ARRAY_SIZE(FileSteps); index++) {
+        step = &FileSteps[index];
+        if (!StepApplies(step->families, step->condition))
+            continue;
+        folder = GetStepFolder(step->folder, buffer);
+        switch (step->how) {
+        case DeleteNames:
+            DeleteTableInFolders(folder, GetStepFolder(step->secondFolder, secondBuffer), step->names, step->width,
+                                 step->rows);
+            break;
+        case RemoveEmpty:
+            RemoveEmptyFolders(folder, step->names, step->width, step->rows);
+            break;
+        case RemoveOrSchedule:
+            RemoveFoldersOrSchedule(folder, step->names, step->width, step->rows);
+            break;
+        case CallFunction:
+            step->call();
+            break;
+        }
     }
 }

@@ -1,7 +1,8 @@
 /* The registry phase: the printer and device registrations found by their
    content, and the keys and values that the product's installer is known to
-   create, named in tables and chosen by the Windows family and by the
-   printers of the maker and of the model series that stay installed. */
+   create, named in tables, step by step, each step a row of one table that
+   chooses it by the Windows family and by the printers of the maker and of
+   the model series that stay installed. */
 #include "uninstall.h"
 
 decltype(TableRegC1) TableRegC1 = {
@@ -118,6 +119,8 @@ decltype(TableRegN12) TableRegN12 = {
 #define OemNameKey "Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name"
 #define ProblemKeyA "System\\CurrentControlSet\\Control\\ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}"
 #define ProblemKeyB "System\\CurrentControlSet\\Control\\ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}"
+#define Image9xClassKey "System\\CurrentControlSet\\Services\\Class\\Image"
+#define PrintAmUsb9xClassKey "System\\CurrentControlSet\\Services\\Class\\PrintAMUSB"
 
 /* Traces of deleted values: the first %s is the value's name, the second the
    path of its key. ListTrace serves the 9x lists of installed files, 16-bit
@@ -193,11 +196,6 @@ static void DeleteKeysTracedAs(HKEY root, const char *format, const char *table,
     }
 }
 
-static void DeleteKeysFromTable(HKEY root, const char *table, unsigned width, unsigned rows)
-{
-    DeleteKeysTracedAs(root, NULL, table, width, rows);
-}
-
 /* Deletes the device enumeration keys that a table names below HKEY_LOCAL_MACHINE,
    repairing their access lists on the way (only a failure is traced). */
 static void DeleteKeyTreesFromTable(const char *table, unsigned width, unsigned rows)
@@ -270,115 +268,184 @@ static void DeleteValuesFromTable(HKEY root, const char *keyPath, const char *fo
     RegCloseKey(key);
 }
 
-/* Keys and values of the product on both families. */
-int RemoveCommonRegistryEntries(void)
-{
-    char windows[256], name[256];
+/* The roots by the short names that the traces give them. */
+#define HKLM HKEY_LOCAL_MACHINE
+#define HKCU HKEY_CURRENT_USER
+#define HKCR HKEY_CLASSES_ROOT
+#define HKCC HKEY_CURRENT_CONFIG
 
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, RunTrace, TABLE_ARGS(TableRegC1));
-    if (GetWindowsFolder(windows) && JoinPath(name, sizeof(name), windows, "unvise32.exe"))
-        DeleteSingleValue(HKEY_LOCAL_MACHINE, SharedDllsKey, name, NULL);
-    DeleteDefaultPrinterValue(HKEY_CURRENT_USER, "Printers", "DeviceOld");
-    if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegC4));
-    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC5));
-    if (!SiblingModelPresent) {
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC6));
-        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegC7));
-    }
-    if (OtherMakerPrinterPresent)
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC8));
-    else
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegC9));
-    return 1;
-}
+/* What a step of the registry phase does: deletes the keys that it names
+   below its root, with their subkeys (a key that other products share only
+   when nothing is left in it), or below HKLM with their access lists
+   replaced; deletes the values that it names (joined to its folder, if any)
+   of its key, the value of the product's queue in the keys that it names, or
+   the values that it names only when they name a queue of the product as the
+   default printer; deletes the subkeys of its key whose description it
+   names; or calls a function of its own. Each deletion is traced by the
+   step's format, or, for keys without one, as "Deleted Registry Entry". */
+enum RegistryStepKind {
+    DeleteKeys, DeleteKeyTrees, DeleteValues, DeleteQueueValue, DeleteDefaultPrinter, DeleteByDescription,
+    CallFunction
+};
 
-/* Keys and values of the product on Windows 98 and Me. */
-int Remove9xRegistryEntries(void)
-{
-    char windows[256], inf[256];
+/* The steps of the registry phase, in their order: the device registrations,
+   the steps of both families, those of 98 and Me, those of 2000 and XP, and
+   the device-class instances and printer queues that are left. */
+static const struct RegistryStep {
+    const char *names;
+    unsigned width, rows;
+    StepFamilies families;
+    StepCondition condition;
+    RegistryStepKind how;
+    HKEY root;
+    const char *key;
+    StepFolder folder;
+    const char *trace;
+    int (*call)(void);
+} RegistrySteps[] = {
+    /* device registrations */
+    {NO_NAMES, OnAll, Always, CallFunction, NULL, NULL, NoFolder, NULL, RemoveDeviceRegistrations},
+    /* Run values */
+    {TABLE_ARGS(TableRegC1), OnAll, Always, DeleteValues, HKLM, RunKey, NoFolder, RunTrace, NULL},
+    /* shared-library count */
+    {NAME_ARGS("unvise32.exe"), OnAll, Always, DeleteValues, HKLM, SharedDllsKey, WindowsFolder, NULL, NULL},
+    /* old default printer */
+    {NAME_ARGS("DeviceOld"), OnAll, Always, DeleteDefaultPrinter, HKCU, "Printers", NoFolder, NULL, NULL},
+    /* copy application's classes */
+    {TABLE_ARGS(TableRegC4), OnAll, IfNoSibling, DeleteKeys, HKCR, NULL, NoFolder, NULL, NULL},
+    /* uninstall entry, print monitors, printer and scan engine */
+    {TABLE_ARGS(TableRegC5), OnAll, Always, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* OCR package, scan engine, document type and App Paths */
+    {TABLE_ARGS(TableRegC6), OnAll, IfNoSibling, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* per-user keys of the scan and OCR applications */
+    {TABLE_ARGS(TableRegC7), OnAll, IfNoSibling, DeleteKeys, HKCU, NULL, NoFolder, NULL, NULL},
+    /* three subkeys of the maker's key */
+    {TABLE_ARGS(TableRegC8), OnAll, IfOtherMaker, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* the maker's key */
+    {TABLE_ARGS(TableRegC9), OnAll, IfNoOtherMaker, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* Run values of the maker's programs */
+    {TABLE_ARGS(TableRegW1), On9x, IfNoOtherMaker, DeleteValues, HKLM, RunKey, NoFolder, RunTrace, NULL},
+    /* printer shell extension */
+    {TABLE_ARGS(TableRegW2), On9x, Always, DeleteKeys, HKCR, NULL, NoFolder, NULL, NULL},
+    /* copy application's entries */
+    {TABLE_ARGS(TableRegW3), On9x, IfNoSibling, DeleteKeys, HKCR, NULL, NoFolder, NULL, NULL},
+    /* devices, services, monitors, port, driver */
+    {TABLE_ARGS(TableRegW4), On9x, Always, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* the maker's network printer monitor */
+    {TABLE_ARGS(TableRegW5), On9x, IfOtherMaker, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* copy application's entries */
+    {TABLE_ARGS(TableRegW6), On9x, IfNoSibling, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* Start-menu order */
+    {TABLE_ARGS(TableRegW7), On9x, Always, DeleteKeys, HKCU, NULL, NoFolder, "Deleted Registry Key\n%s", NULL},
+    /* hardware-profile printer */
+    {TABLE_ARGS(TableRegW8), On9x, Always, DeleteKeys, HKCC, NULL, NoFolder, NULL, NULL},
+    /* installed-file list */
+    {TABLE_ARGS(TableRegW9), On9x, Always, DeleteValues, HKLM, InstalledFilesKey, NoFolder, ListTrace, NULL},
+    /* installed-file list, the maker's files */
+    {TABLE_ARGS(TableRegW9Maker), On9x, IfNoOtherMaker, DeleteValues, HKLM, InstalledFilesKey, NoFolder, ListTrace,
+     NULL},
+    /* 16-bit module list */
+    {TABLE_ARGS(TableRegW10), On9x, Always, DeleteValues, HKLM, Known16DllsKey, NoFolder, ListTrace, NULL},
+    /* 16-bit module list, the maker's files */
+    {TABLE_ARGS(TableRegW10Maker), On9x, IfNoOtherMaker, DeleteValues, HKLM, Known16DllsKey, NoFolder, ListTrace,
+     NULL},
+    /* colour profile */
+    {NAME_ARGS("qnmT58.icm"), On9x, Always, DeleteValues, HKLM, IcmKey, NoFolder, ListTrace, NULL},
+    /* OEM INF names */
+    {TABLE_ARGS(TableRegW12), On9x, Always, DeleteValues, HKLM, OemNameKey, InfFolder, ListTrace, NULL},
+    /* device problem lists */
+    {TABLE_ARGS(TableRegW13), On9x, Always, DeleteValues, HKLM, ProblemKeyA, NoFolder, ProblemTrace, NULL},
+    {TABLE_ARGS(TableRegW13), On9x, Always, DeleteValues, HKLM, ProblemKeyB, NoFolder, ProblemTrace, NULL},
+    /* Start-menu order */
+    {TABLE_ARGS(TableRegW14), OnWinMe, Always, DeleteKeys, HKCU, NULL, NoFolder, "Deleted Key %s\r\n From HKCU", NULL},
+    /* per-user keys and program groups of every profile */
+    {NO_NAMES, On9x, Always, CallFunction, NULL, NULL, NoFolder, NULL, RemoveProgramGroupFolders},
+    /* device-class instances */
+    {NAME_ARGS(ScannerDescription), On9x, Always, DeleteByDescription, HKLM, Image9xClassKey, NoFolder, NULL,
+     NULL},
+    {NAME_ARGS(ProductDisplayName), On9x, Always, DeleteByDescription, HKLM, PrintAmUsb9xClassKey, NoFolder, NULL,
+     NULL},
+    {NAME_ARGS(ProductDisplayName), On9x, Always, DeleteByDescription, HKLM, Printer9xClassKey, NoFolder, NULL, NULL},
+    /* USB device keys */
+    {TABLE_ARGS(TableRegN1), OnNt, Always, DeleteKeyTrees, HKLM, NULL, NoFolder, NULL, NULL},
+    /* status service device key */
+    {TABLE_ARGS(TableRegN2), OnNt, IfNoOtherMaker, DeleteKeyTrees, HKLM, NULL, NoFolder, NULL, NULL},
+    /* status service and network port monitor */
+    {TABLE_ARGS(TableRegN3), OnNt, IfNoOtherMaker, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* ports, printer, scanner service, print processor, drivers */
+    {TABLE_ARGS(TableRegN4), OnNt, Always, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* Start-menu order */
+    {TABLE_ARGS(TableRegN5), OnNt, Always, DeleteKeys, HKCU, NULL, NoFolder, NULL, NULL},
+    /* scan application's key */
+    {TABLE_ARGS(TableRegN6), OnNt, IfNoSibling, DeleteKeys, HKCU, NULL, NoFolder, NULL, NULL},
+    /* Run value of the maker's tray monitor */
+    {TABLE_ARGS(TableRegN7), OnNt, IfNoOtherMaker, DeleteValues, HKLM, RunKey, NoFolder, RunTrace, NULL},
+    /* per-user printer settings */
+    {TABLE_ARGS(TableRegN8), OnNt, Always, DeleteQueueValue, HKCU, NULL, NoFolder, PrinterSettingsTrace, NULL},
+    /* hardware-profile printer */
+    {TABLE_ARGS(TableRegN9), OnNt, Always, DeleteKeys, HKCC, NULL, NoFolder, NULL, NULL},
+    /* shared-library counts */
+    {TABLE_ARGS(TableRegN10), OnNt, Always, DeleteValues, HKLM, SharedDllsKey, SystemFolder, SharedDllsTrace, NULL},
+    /* shared-library counts, the maker's files */
+    {TABLE_ARGS(TableRegN10Maker), OnNt, IfNoOtherMaker, DeleteValues, HKLM, SharedDllsKey, SystemFolder,
+     SharedDllsTrace, NULL},
+    /* Version-2 driver */
+    {TABLE_ARGS(TableRegN11), OnWin2000, Always, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* interface registrations */
+    {TABLE_ARGS(TableRegN12), OnWinXP, IfNoSibling, DeleteKeys, HKCR, NULL, NoFolder, NULL, NULL},
+    /* device-class instances */
+    {NO_NAMES, OnAll, Always, CallFunction, NULL, NULL, NoFolder, NULL, RemoveDeviceClassEntries},
+    /* printer queues */
+    {NO_NAMES, OnAll, Always, CallFunction, NULL, NULL, NoFolder, NULL, RemovePrinterQueues},
+};
 
-    if (IsNtFamily())
-        return 0;
-    if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, RunTrace, TABLE_ARGS(TableRegW1));
-    DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegW2));
-    if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegW3));
-    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW4));
-    if (OtherMakerPrinterPresent)
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW5));
-    if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegW6));
-    DeleteKeysTracedAs(HKEY_CURRENT_USER, "Deleted Registry Key\n%s", TABLE_ARGS(TableRegW7));
-    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE_ARGS(TableRegW8));
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, ListTrace, TABLE_ARGS(TableRegW9));
-    if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, InstalledFilesKey, NULL, ListTrace, TABLE_ARGS(TableRegW9Maker));
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, ListTrace, TABLE_ARGS(TableRegW10));
-    if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, Known16DllsKey, NULL, ListTrace, TABLE_ARGS(TableRegW10Maker));
-    DeleteSingleValue(HKEY_LOCAL_MACHINE, IcmKey, "qnmT58.icm", ListTrace);
-    if (GetWindowsFolder(windows) && JoinPath(inf, sizeof(inf), windows, "inf"))
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, OemNameKey, inf, ListTrace, TABLE_ARGS(TableRegW12));
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyA, NULL, ProblemTrace, TABLE_ARGS(TableRegW13));
-    DeleteValuesFromTable(HKEY_LOCAL_MACHINE, ProblemKeyB, NULL, ProblemTrace, TABLE_ARGS(TableRegW13));
-    if (IsWinMe)
-        DeleteKeysTracedAs(HKEY_CURRENT_USER, "Deleted Key %s\r\n From HKCU", TABLE_ARGS(TableRegW14));
-    RemoveProgramGroupFolders();
-    DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\Image", DriverDescValue, ScannerDescription, 0);
-    DeleteKeysByValue("System\\CurrentControlSet\\Services\\Class\\PrintAMUSB", DriverDescValue, ProductDisplayName, 0);
-    DeleteKeysByValue(Printer9xClassKey, DriverDescValue, ProductDisplayName, 0);
-    return 1;
-}
-
-/* Keys and values of the product on Windows 2000 and XP. */
-int RemoveNtRegistryEntries(void)
-{
-    char system[256];
-
-    if (Is9xFamily())
-        return 0;
-    DeleteKeyTreesFromTable(TABLE_ARGS(TableRegN1));
-    if (!OtherMakerPrinterPresent) {
-        DeleteKeyTreesFromTable(TABLE_ARGS(TableRegN2));
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN3));
-    }
-    DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN4));
-    DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegN5));
-    if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CURRENT_USER, TABLE_ARGS(TableRegN6));
-    if (!OtherMakerPrinterPresent)
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, RunKey, NULL, RunTrace, TABLE_ARGS(TableRegN7));
-    if (ProductPrinterName[0] != '\0')
-        DeleteValueFromKeys(HKEY_CURRENT_USER, ProductPrinterName, PrinterSettingsTrace, TABLE_ARGS(TableRegN8));
-    DeleteKeysFromTable(HKEY_CURRENT_CONFIG, TABLE_ARGS(TableRegN9));
-    if (GetSystemFolder(system)) {
-        DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, SharedDllsTrace, TABLE_ARGS(TableRegN10));
-        if (!OtherMakerPrinterPresent)
-            DeleteValuesFromTable(HKEY_LOCAL_MACHINE, SharedDllsKey, system, SharedDllsTrace,
-                                  TABLE_ARGS(TableRegN10Maker));
-    }
-    if (IsWin2000) {
-        DeleteKeysFromTable(HKEY_LOCAL_MACHINE, TABLE_ARGS(TableRegN11));
-        return 1;
-    }
-    if (!SiblingModelPresent)
-        DeleteKeysFromTable(HKEY_CLASSES_ROOT, TABLE_ARGS(TableRegN12));
-    return 1;
-}
-
-/* The registry phase, in its fixed order; the queues go last. */
+/* The registry phase: the steps of the running family in their order. 0 on
+   neither family. */
 int RemoveRegistryEntries(void)
 {
-    RemoveDeviceRegistrations();
-    RemoveCommonRegistryEntries();
-    if (Is9xFamily())
-        Remove9xRegistryEntries();
-    else if (IsNtFamily())
-        RemoveNtRegistryEntries();
-    else
+    char buffer[MAX_PATH], name[256];
+    const RegistryStep *step;
+    const char *folder;
+    unsigned index, row;
+
+    if (!IsNtFamily() && !Is9xFamily())
         return 0;
-    RemoveDeviceClassEntries();
-    return RemovePrinterQueues();
+    for (index = 0; index < ARRAY_SIZE(RegistrySteps); index++) {
+        step = &RegistrySteps[index];
+        if (!StepApplies(step->families, step->condition))
+            continue;
+        folder = GetStepFolder(step->folder, buffer);
+        /* No value is looked for below a folder that cannot be had. */
+        if (folder != NULL && folder[0] == '\0')
+            continue;
+        switch (step->how) {
+        case DeleteKeys:
+            DeleteKeysTracedAs(step->root, step->trace, step->names, step->width, step->rows);
+            break;
+        case DeleteKeyTrees:
+            DeleteKeyTreesFromTable(step->names, step->width, step->rows);
+            break;
+        case DeleteValues:
+            DeleteValuesFromTable(step->root, step->key, folder, step->trace, step->names, step->width, step->rows);
+            break;
+        case DeleteQueueValue:
+            if (ProductPrinterName[0] != '\0')
+                DeleteValueFromKeys(step->root, ProductPrinterName, step->trace, step->names, step->width, step->rows);
+            break;
+        case DeleteDefaultPrinter:
+        case DeleteByDescription:
+            for (row = 0; row < step->rows; row++) {
+                CopySubstring(name, step->names, row * step->width, step->width);
+                if (step->how == DeleteDefaultPrinter)
+                    DeleteDefaultPrinterValue(step->root, step->key, name);
+                else
+                    DeleteKeysByValue(step->key, DriverDescValue, name, 0);
+            }
+            break;
+        case CallFunction:
+            step->call();
+            break;
+        }
+    }
+    return 1;
 }

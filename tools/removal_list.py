@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes docs/removal-list.md: everything the removal program removes,
 schedules or writes, per Windows family and per printer condition, from the
-name tables that the build compiles into it (<folder>/tables/*.tbl), each
-held to the shape that uninstall.h declares for it.
+steps of its file and registry phases as their tables in files/sweeps.cpp
+and registry/sweeps.cpp name them, and from the name tables that the build
+compiles into it (<folder>/tables/*.tbl), each held to the shape that
+uninstall.h declares for it.
 
   tools/removal_list.py            writes docs/removal-list.md
   tools/removal_list.py --check    exits 1 when docs/removal-list.md is not current
@@ -28,6 +30,24 @@ OTHER_MAKER = ["other maker", "sibling"]
 SHARED = ("key deleted with its subkeys; a row that follows a key below it (a vendor's or the maker's root key) "
           "only when nothing else is left in it, its access list never replaced")
 OWN_QUEUE = " when it names a queue whose Printer Driver is \"Quenmar T58\""
+OCR_APP_PATH = ("; the App Paths entry of Sprint.exe only when it names a place in <InstallDir> or <DefaultInstallDir> "
+                "(other scanner packages bundle that program)")
+# The words of the step tables' columns, and the sources of the string macros their rows use.
+SOURCES = ["uninstall.h", "files/sweeps.cpp", "registry/sweeps.cpp"]
+FAMILY = {"OnWin98": ["98"], "OnWinMe": ["Me"], "OnWin2000": ["2000"], "OnWinXP": ["XP"], "On9x": NINE_X, "OnNt": NT,
+          "OnAll": ALL}
+CONDITION = {"Always": ALWAYS, "IfNoOtherMaker": NO_OTHER_MAKER, "IfOtherMaker": OTHER_MAKER,
+             "IfNoSibling": NO_SIBLING}
+FOLDERS = {"WindowsFolder": "<Windows>", "SystemFolder": "<System>", "InstallFolder": "<InstallDir>",
+           "DefaultInstallFolder": "<DefaultInstallDir>", "ProgramFilesFolder": "<ProgramFiles>",
+           "DesktopFolder": "<Desktop>"}
+FILE_HOW = {"DeleteNames": "deleted, or at the restart when in use", "RemoveEmpty": "removed when empty",
+            "RemoveOrSchedule": "removed, or at the restart"}
+REGISTRY_HOW = {"DeleteKeys": "key deleted with its subkeys",
+                "DeleteKeyTrees": "key deleted with its subkeys, access lists replaced first",
+                "DeleteValues": "value deleted",
+                "DeleteQueueValue": "value deleted, for the first queue whose Printer Driver is \"Quenmar T58\"",
+                "DeleteDefaultPrinter": "value deleted" + OWN_QUEUE, "DeleteByDescription": "every match deleted"}
 
 
 @functools.lru_cache(maxsize=None)
@@ -59,179 +79,201 @@ def table(path):
     return found
 
 
+@functools.lru_cache(maxsize=None)
+def table_paths():
+    """Every name table file, {name: path}."""
+    return {os.path.splitext(os.path.basename(p))[0]: os.path.relpath(p, TOP)
+            for p in glob.glob(os.path.join(TOP, "*", "tables", "*.tbl"))}
+
+
 def check_tables():
     """Holds every table file to its declared shape, also those the page does
     not list, and refuses a declared table without a file."""
-    files = {os.path.splitext(os.path.basename(p))[0]: os.path.relpath(p, TOP)
-             for p in glob.glob(os.path.join(TOP, "*", "tables", "*.tbl"))}
     for name in declared_shapes():
-        if name not in files:
+        if name not in table_paths():
             raise ValueError("uninstall.h declares Table%s, but there is no %s.tbl" % (name, name))
-    for path in files.values():
+    for path in table_paths().values():
         table(path)
 
 
+def source(path):
+    """The text of a file of the program."""
+    with open(os.path.join(TOP, path), encoding="utf-8") as f:
+        return f.read()
+
+
+@functools.lru_cache(maxsize=None)
+def defines():
+    """The string macros of the header and the step tables' sources, {name: C text}."""
+    return dict(re.findall(r'^#define (\w+) ("(?:[^"\\]|\\.)*")$', "".join(source(p) for p in SOURCES), re.M))
+
+
+def text(expression):
+    """The text of a C string: literals and string macros, side by side."""
+    out = ""
+    for literal, name in re.findall(r'"((?:[^"\\]|\\.)*)"|(\w+)', expression):
+        out += text(defines()[name]) if name else re.sub(r"\\(.)", r"\1", literal)
+    return out
+
+
+def records(path, array):
+    """The rows of a compiled-in table of records, one per line, as lists of
+    their fields' source text, each with the comment line above it (the last
+    one seen) as its title."""
+    body = re.search(r"\b%s\[\] = \{\n(.*?)\n\};" % array, source(path), re.S).group(1)
+    found, title = [], ""
+    for line in re.sub(r"(?<!\}),\n\s+", ", ", body).splitlines():
+        line = line.strip()
+        if line.startswith("/*"):
+            title = line[2:-2].strip()
+        elif line.startswith("{"):
+            found.append((title, [f.strip() for f in re.findall(r'(?:"(?:[^"\\]|\\.)*"|[^,])+', line[1:-2])]))
+    return found
+
+
 def rows(name):
-    """The rows of a table of the file phase."""
-    return table("files/tables/%s.tbl" % name)
+    """The rows of a name table by its name."""
+    return table(table_paths()[name])
 
 
-def reg(name):
-    """The rows of a table of the registry phase."""
-    return table("registry/tables/Reg%s.tbl" % name)
+def names(field):
+    """A step's names as (its table's name or None, the rows): a name table,
+    one name, or none (the step's folder itself)."""
+    kind, argument = re.match(r"(\w+)\((.*)\)$", field).groups() if field != "NO_NAMES" else ("", "")
+    if kind == "TABLE_ARGS":
+        name = argument[len("Table"):]
+        return name, rows(name)
+    return None, [text(argument)] if kind == "NAME_ARGS" else []
 
 
-def add(groups, title, families, conditions, base, items, how="deleted, or at the restart when in use"):
+def folder(name):
+    """A step's folder as the page writes it."""
+    below = {f[0]: f[1:] for _, f in records("files/sweeps.cpp", "Subfolders")}
+    if name in below:
+        return folder(below[name][0]) + "\\" + text(below[name][1])
+    return FOLDERS[name]
+
+
+def is_shared_key_row(keys, row):
+    """As IsSharedKeyRow: a row that follows a key below it names a key that other products share."""
+    return row > 0 and keys[row - 1].upper().startswith(keys[row].upper() + "\\")
+
+
+def add(groups, title, families, conditions, base, items, how):
     """Adds one group per table or fixed item: what it is, the families and
     conditions where it applies, where, the rows, and what the program does
     with them (None for what the program writes, listed as points)."""
     groups.append((title, families, conditions, base, items, how))
 
 
-def file_groups():
-    """The groups of files and folders."""
-    g = []
-    add(g, "TWAIN data source (C1)", ALL, ALWAYS, "<Windows>\\twain_32", rows("C1"))
-    add(g, "the maker's TWAIN folder", ALL, ALWAYS, "<Windows>\\twain_32", ["Quenmar"], "removed when empty")
-    add(g, "program group", NT, ALWAYS, "<All Users Programs>", ["Quenmar T58\\*.lnk", "Quenmar T58"],
-        "every shortcut deleted; the folder removed, or at the restart")
-    add(g, "program group", NINE_X, ALWAYS, "<Programs>", ["Quenmar T58\\*.lnk", "Quenmar T58"],
-        "every shortcut deleted; the folder removed, or at the restart")
-    add(g, "colour profiles (C2)", NT, ALWAYS, "<System>\\spool\\drivers\\color", rows("C2"))
-    add(g, "colour profiles (C2)", NINE_X, ALWAYS, "<System>\\color", rows("C2"))
-    add(g, "the maker's status sounds (C3)", NT, NO_OTHER_MAKER, "<System>\\spool\\drivers\\w32x86\\3", rows("C3"))
-    add(g, "the maker's status sounds (C3)", NINE_X, NO_OTHER_MAKER, "<System>", rows("C3"))
-    add(g, "settings and setup files (C4)", ALL, ALWAYS, "<Windows>", rows("C4"))
-    add(g, "the installed tree (C5)", ALL, ALWAYS, "<InstallDir>", rows("C5"))
-    add(g, "image folders (C6)", ALL, ALWAYS, "<InstallDir>", rows("C6"), "removed when empty")
-    add(g, "the installation folder", ALL, ALWAYS, "", ["<InstallDir>"], "removed, or at the restart")
-    add(g, "removal and check programs (C7)", ALL, ALWAYS, "<DefaultInstallDir> and <InstallDir>", rows("C7"))
-    add(g, "imaging library (C8)", ALL, NO_SIBLING, "<System>", rows("C8"))
-    add(g, "driver support files (C9)", ALL, ALWAYS, "<System>", rows("C9"))
-    add(g, "the maker's shared components (C10)", ALL, NO_OTHER_MAKER, "<System>", rows("C10"))
-    add(g, "desktop shortcut", ALL, ALWAYS, "<Desktop>",
-        ["Scan & Copy Control Program.lnk"],
-        "deleted; on 2000 and XP looked for on the all-users desktop, then the user's, then in the "
-        "profiles folder; on 98 and Me on the desktop and in the Windows folder's tree")
-    add(g, "desktop shortcut", NINE_X, ALWAYS, "<Desktop>", rows("ProductShortcut"), "deleted, or at the restart")
-    add(g, "the maker's folder", ALL, ALWAYS, "<ProgramFiles>", ["Quenmar"], "removed when empty")
-    add(g, "the maker's status sounds (N1)", NT, NO_OTHER_MAKER, "<System>\\spool\\drivers\\w32x86\\3", rows("N1"))
-    add(g, "removal program, OEM INF and scanner driver (N2)", NT, ALWAYS, "<Windows>", rows("N2"))
-    add(g, "port monitor and print processor (N3)", NT, ALWAYS, "<System>", rows("N3"))
-    add(g, "printer driver (N4)", NT, ALWAYS,
-        "<System>\\spool\\drivers\\w32x86 and <System>\\spool\\drivers\\w32x86\\3", rows("N4"))
-    add(g, "the maker's driver components (N5)", NT, NO_OTHER_MAKER,
-        "<System>\\spool\\drivers\\w32x86 and <System>\\spool\\drivers\\w32x86\\3", rows("N5"))
-    add(g, "the driver's own folder (N4, N5)", ["XP"], ALWAYS,
-        "<System>\\spool\\drivers\\w32x86\\quenmarquenmar_t5828e0",
-        rows("N4") + rows("N5") + ["qnmstat.ini", "(the folder itself)"], "deleted, or at the restart")
-    add(g, "monitor removal programs (N6)", NT, ALWAYS, "<DefaultInstallDir>", rows("N6"))
-    add(g, "monitor installer and check program (N7)", NT, ALWAYS, "<InstallDir>", rows("N7"))
-    add(g, "check program (N8)", ["XP"], ALWAYS, "<InstallDir>", rows("N8"))
-    add(g, "the default installation folder", NT, ALWAYS, "", ["<DefaultInstallDir>"], "removed, or at the restart")
-    add(g, "OEM copies of the printer INF", NT, ALWAYS, "<Windows>\\inf",
-        ["oem*.inf of class Printer whose [Strings] name \"Quenmar T58\" and no other printer's driver (not QMTR.INF)",
-         "their .PNF twins"],
-        "deleted")
-    add(g, "colour profile (S1)", NINE_X, ALWAYS, "<Windows>\\color", rows("S1"))
-    add(g, "INF files and scanner driver (S2)", NINE_X, ALWAYS, "<Windows>", rows("S2"))
-    add(g, "USB printing driver of the series (S3)", NINE_X, NO_SIBLING, "<Windows>", rows("S3"))
-    add(g, "printer driver (S4)", NINE_X, ALWAYS, "<System>", rows("S4"))
-    add(g, "the maker's shared components (S5)", NINE_X, NO_OTHER_MAKER, "<System>", rows("S5"))
-    add(g, "monitor removal program (S6)", NINE_X, ALWAYS, "<DefaultInstallDir>", rows("S6") + ["(the folder itself)"])
-    add(g, "the TWAIN folder", NINE_X, ALWAYS, "<Windows>", ["twain_32"], "removed when empty, or at the restart")
-    add(g, "monitor installer and check program (S7)", NINE_X, ALWAYS, "<InstallDir>", rows("S7"))
-    add(g, "program groups of every profile", NINE_X, ALWAYS, "<Windows> and every folder below it",
-        ["...\\Quenmar T58\\*.lnk", "...\\Quenmar T58"], "every shortcut deleted; each folder removed, or at the restart")
-    return g
+def file_step(step, items):
+    """Where a step of the file phase works, its items and what it does with them."""
+    base = folder(step["folder"]) + (" and " + folder(step["secondFolder"]) if step["secondFolder"] != "NoFolder"
+                                     else "")
+    return (base, items, FILE_HOW[step["how"]]) if items else ("", [base], FILE_HOW[step["how"]])
 
 
-def registry_groups():
-    """The groups of registry keys and values."""
+def registry_step(step, items):
+    """Where a step of the registry phase works, its items and what it does with them."""
+    if step["folder"] != "NoFolder":
+        items = [folder(step["folder"]) + "\\" + r for r in items]
+    how = REGISTRY_HOW[step["how"]]
+    if step["how"] == "DeleteByDescription":
+        items = ["<nnnn> whose DriverDesc is \"%s\"" % r for r in items]
+    elif step["how"] == "DeleteQueueValue":
+        items = [r + " value <queue>" for r in items]
+    elif step["how"] == "DeleteKeys" and any(is_shared_key_row(items, r) for r in range(len(items))):
+        how = SHARED
+    if text("AppPathsKey OcrProgramName") in items:
+        how += OCR_APP_PATH
+    return step["root"] + ("\\" + text(step["key"]) if step["key"] != "NULL" else ""), items, how
+
+
+# The step tables of the two phases: their sources, their fields as the rows write them, the
+# section of the page they fill and how it describes a step.
+STEP_TABLES = [
+    ("files/sweeps.cpp", "FileSteps", ["names", "families", "condition", "folder", "secondFolder", "how", "call"],
+     "files", file_step),
+    ("registry/sweeps.cpp", "RegistrySteps",
+     ["names", "families", "condition", "how", "root", "key", "folder", "trace", "call"], "registry", registry_step),
+]
+
+
+def step_groups():
+    """The groups of files and folders and of registry keys and values, step
+    by step through both phases, then those of the later phases."""
+    found = {"files": [], "registry": []}
+    for path, array, fields, section, describe in STEP_TABLES:
+        for title, values in records(path, array):
+            step = dict(zip(fields, values))
+            families, conditions = FAMILY[step["families"]], CONDITION[step["condition"]]
+            if step["how"] == "CallFunction":
+                for part, what, only, condition, base, items, how in calls()[step["call"]]:
+                    add(found[part], what, only or families, condition or conditions, base, items, how)
+                continue
+            table_name, items = names(step["names"])
+            add(found[section], title + (" (%s)" % table_name if table_name else ""), families, conditions,
+                *describe(step, items))
+    found["registry"] += later()
+    return found["files"], found["registry"]
+
+
+def calls():
+    """What the steps that call a function of their own remove, {function: groups}:
+    the section of each group, what it is, the families and the conditions
+    where they are narrower than the step's (else None), where, the items
+    and what happens to them."""
+    group = ["Quenmar T58\\*.lnk", "Quenmar T58"]
+    return {
+        "RemoveProgramGroup": [
+            ("files", "program group", NT, None, "<All Users Programs>", group,
+             "every shortcut deleted; the folder removed, or at the restart"),
+            ("files", "program group", NINE_X, None, "<Programs>", group,
+             "every shortcut deleted; the folder removed, or at the restart")],
+        "RemoveDesktopShortcuts": [
+            ("files", "desktop shortcut", None, None, "<Desktop>", ["Scan & Copy Control Program.lnk"],
+             "deleted; on 2000 and XP looked for on the all-users desktop, then the user's, then in the profiles "
+             "folder; on 98 and Me on the desktop and in the Windows folder's tree"),
+            ("files", "desktop shortcut", NINE_X, None, "<Desktop>", rows("ProductShortcut"),
+             "deleted, or at the restart; also beside the copy of the scan shortcut found in the Windows folder's "
+             "tree")],
+        "CleanOemInfFiles": [
+            ("files", "OEM copies of the printer INF", None, None, "<Windows>\\inf",
+             ["oem*.inf of class Printer whose [Strings] name \"Quenmar T58\" and no other printer's driver "
+              "(not QMTR.INF)", "their .PNF twins"], "deleted")],
+        "RemoveDeviceRegistrations": [
+            ("registry", "printer queues and devices", NINE_X, None, "HKLM",
+             ["System\\CurrentControlSet\\Control\\Print\\Printers\\<queue> whose Printer Driver is \"Quenmar T58\"",
+              "HKCC\\System\\CurrentControlSet\\Control\\Print\\Printers\\<queue> of each such queue",
+              "System\\CurrentControlSet\\Services\\Class\\Printer\\<nnnn> whose DriverDesc is \"Quenmar T58\"",
+              "Enum\\Root\\printer\\<nnnn> whose DeviceDesc is \"Quenmar T58\""], "every match deleted"),
+            ("registry", "scanner device-class instances", NT, None, "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class",
+             ["{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\<nnnn> whose FriendlyName is \"Quenmar T58 MFP Scanner\""],
+             "every match deleted with its subkeys")],
+        "RemoveProgramGroupFolders": [
+            ("registry", "Start-menu order of every profile", None, None, "HKU\\<each profile>", rows("MenuOrderKey"),
+             "key deleted with its subkeys"),
+            ("registry", "vendors' keys of every profile", None, NO_SIBLING, "HKU\\<each profile>", rows("VendorKeys"),
+             SHARED),
+            ("files", "program groups of every profile", None, None, "<Windows> and every folder below it",
+             ["...\\Quenmar T58\\*.lnk", "...\\Quenmar T58"],
+             "every shortcut deleted; each folder removed, or at the restart")],
+        "RemoveDeviceClassEntries": [
+            ("registry", "printer device-class instances", NT, None, "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class",
+             ["{4D36E979-E325-11CE-BFC1-08002BE10318}\\<nnnn> whose DriverDesc is \"Quenmar T58\""],
+             "every match deleted with its subkeys")],
+        "RemovePrinterQueues": [
+            ("registry", "printer queues", NT, None, "HKLM",
+             [r + "\\<queue> whose Printer Driver is \"Quenmar T58\"" for r in rows("PrinterTrees")],
+             "every match deleted with its subkeys")],
+    }
+
+
+def later():
+    """The registry groups of the phases after the registry phase."""
     g = []
-    run = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
-    shared = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
-    add(g, "Run values (C1)", ALL, ALWAYS, run, reg("C1"), "value deleted")
-    add(g, "shared-library count (C2)", ALL, ALWAYS, shared, ["<Windows>\\unvise32.exe"], "value deleted")
-    add(g, "old default printer (C3)", ALL, ALWAYS, "HKCU\\Printers", ["DeviceOld"], "value deleted" + OWN_QUEUE)
-    add(g, "copy application's classes (C4)", ALL, NO_SIBLING, "HKCR", reg("C4"), "key deleted with its subkeys")
-    add(g, "uninstall entry, print monitors, printer and scan engine (C5)", ALL, ALWAYS, "HKLM", reg("C5"),
-        "key deleted with its subkeys")
-    add(g, "OCR package, scan engine, document type and App Paths (C6)", ALL, NO_SIBLING, "HKLM", reg("C6"),
-        SHARED + "; the App Paths entry of Sprint.exe only when it names a place in <InstallDir> or "
-        "<DefaultInstallDir> (other scanner packages bundle that program)")
-    add(g, "per-user keys of the scan and OCR applications (C7)", ALL, NO_SIBLING, "HKCU", reg("C7"), SHARED)
-    add(g, "three subkeys of the maker's key (C8)", ALL, OTHER_MAKER, "HKLM", reg("C8"), "key deleted with its subkeys")
-    add(g, "the maker's key (C9)", ALL, NO_OTHER_MAKER, "HKLM", reg("C9"), SHARED)
-    add(g, "Run values of the maker's programs (W1)", NINE_X, NO_OTHER_MAKER, run, reg("W1"), "value deleted")
-    add(g, "printer shell extension (W2)", NINE_X, ALWAYS, "HKCR", reg("W2"), "key deleted with its subkeys")
-    add(g, "copy application's entries (W3)", NINE_X, NO_SIBLING, "HKCR", reg("W3"), "key deleted with its subkeys")
-    add(g, "devices, services, monitors, port, driver (W4)", NINE_X, ALWAYS, "HKLM", reg("W4"),
-        "key deleted with its subkeys")
-    add(g, "the maker's network printer monitor (W5)", NINE_X, OTHER_MAKER, "HKLM", reg("W5"),
-        "key deleted with its subkeys")
-    add(g, "copy application's entries (W6)", NINE_X, NO_SIBLING, "HKLM", reg("W6"), "key deleted with its subkeys")
-    add(g, "Start-menu order (W7)", NINE_X, ALWAYS, "HKCU", reg("W7"), "key deleted with its subkeys")
-    add(g, "hardware-profile printer (W8)", NINE_X, ALWAYS, "HKCC", reg("W8"), "key deleted with its subkeys")
-    installed = "HKLM\\System\\CurrentControlSet\\Control\\InstalledFiles"
-    add(g, "installed-file list (W9)", NINE_X, ALWAYS, installed, reg("W9"), "value deleted")
-    add(g, "installed-file list, the maker's files (W9)", NINE_X, NO_OTHER_MAKER, installed, reg("W9Maker"),
-        "value deleted")
-    known = "HKLM\\System\\CurrentControlSet\\Control\\SessionManager\\Known16DLLs"
-    add(g, "16-bit module list (W10)", NINE_X, ALWAYS, known, reg("W10"), "value deleted")
-    add(g, "16-bit module list, the maker's files (W10)", NINE_X, NO_OTHER_MAKER, known, reg("W10Maker"),
-        "value deleted")
-    add(g, "colour profile (W11)", NINE_X, ALWAYS, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\ICM\\mntr",
-        ["qnmT58.icm"], "value deleted")
-    add(g, "OEM INF names (W12)", NINE_X, ALWAYS,
-        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\SetupX\\INF\\OEM Name",
-        ["<Windows>\\inf\\" + r for r in reg("W12")], "value deleted")
-    for guid in ("{9B4E7760-3196-11CF-97EA-00AA0034319D}", "{CF2524C0-29AE-11CF-97EA-00AA0034319D}"):
-        add(g, "device problem list (W13)", NINE_X, ALWAYS, "HKLM\\System\\CurrentControlSet\\Control\\ASD\\Prob\\" + guid,
-            reg("W13"), "value deleted")
-    add(g, "Start-menu order (W14)", ["Me"], ALWAYS, "HKCU", reg("W14"), "key deleted with its subkeys")
-    add(g, "Start-menu order of every profile", NINE_X, ALWAYS, "HKU\\<each profile>", rows("MenuOrderKey"),
-        "key deleted with its subkeys")
-    add(g, "vendors' keys of every profile", NINE_X, NO_SIBLING, "HKU\\<each profile>", rows("VendorKeys"), SHARED)
-    add(g, "device-class instances (W16)", NINE_X, ALWAYS, "HKLM\\System\\CurrentControlSet\\Services\\Class",
-        ["Image\\<nnnn> whose DriverDesc is \"Quenmar T58 MFP Scanner\"",
-         "PrintAMUSB\\<nnnn> whose DriverDesc is \"Quenmar T58\"",
-         "Printer\\<nnnn> whose DriverDesc is \"Quenmar T58\""], "every match deleted")
-    add(g, "printer queues and devices", NINE_X, ALWAYS, "HKLM",
-        ["System\\CurrentControlSet\\Control\\Print\\Printers\\<queue> whose Printer Driver is \"Quenmar T58\"",
-         "HKCC\\System\\CurrentControlSet\\Control\\Print\\Printers\\<queue> of each such queue",
-         "System\\CurrentControlSet\\Services\\Class\\Printer\\<nnnn> whose DriverDesc is \"Quenmar T58\"",
-         "Enum\\Root\\printer\\<nnnn> whose DeviceDesc is \"Quenmar T58\""], "every match deleted")
     add(g, "default printer of the hardware profile", NINE_X, ALWAYS,
         "HKCC\\System\\CurrentControlSet\\Control\\Print\\Printers", ["Default"], "value deleted" + OWN_QUEUE)
-    add(g, "USB device keys (N1)", NT, ALWAYS, "HKLM", reg("N1"),
-        "key deleted with its subkeys, access lists replaced first")
-    add(g, "status service device key (N2)", NT, NO_OTHER_MAKER, "HKLM", reg("N2"),
-        "key deleted with its subkeys, access lists replaced first")
-    add(g, "status service and network port monitor (N3)", NT, NO_OTHER_MAKER, "HKLM", reg("N3"),
-        "key deleted with its subkeys")
-    add(g, "ports, printer, scanner service, print processor, drivers (N4)", NT, ALWAYS, "HKLM", reg("N4"),
-        "key deleted with its subkeys")
-    add(g, "Start-menu order (N5)", NT, ALWAYS, "HKCU", reg("N5"), "key deleted with its subkeys")
-    add(g, "scan application's key (N6)", NT, NO_SIBLING, "HKCU", reg("N6"), SHARED)
-    add(g, "Run value of the maker's tray monitor (N7)", NT, NO_OTHER_MAKER, run, reg("N7"), "value deleted")
-    add(g, "per-user printer settings (N8)", NT, ALWAYS, "HKCU",
-        [r + " value <queue>" for r in reg("N8")],
-        "value deleted, for the first queue whose Printer Driver is \"Quenmar T58\"")
-    add(g, "hardware-profile printer (N9)", NT, ALWAYS, "HKCC", reg("N9"), "key deleted with its subkeys")
-    add(g, "shared-library counts (N10)", NT, ALWAYS, shared, ["<System>\\" + r for r in reg("N10")], "value deleted")
-    add(g, "shared-library counts, the maker's files (N10)", NT, NO_OTHER_MAKER, shared,
-        ["<System>\\" + r for r in reg("N10Maker")], "value deleted")
-    add(g, "Version-2 driver (N11)", ["2000"], ALWAYS, "HKLM", reg("N11"), "key deleted with its subkeys")
-    add(g, "interface registrations (N12)", ["XP"], NO_SIBLING, "HKCR", reg("N12"), "key deleted with its subkeys")
-    add(g, "scanner and printer device-class instances", NT, ALWAYS,
-        "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class",
-        ["{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\<nnnn> whose FriendlyName is \"Quenmar T58 MFP Scanner\"",
-         "{4D36E979-E325-11CE-BFC1-08002BE10318}\\<nnnn> whose DriverDesc is \"Quenmar T58\""],
-        "every match deleted with its subkeys")
-    add(g, "printer queues", NT, ALWAYS, "HKLM",
-        [r + "\\<queue> whose Printer Driver is \"Quenmar T58\"" for r in table("registry/tables/PrinterTrees.tbl")],
-        "every match deleted with its subkeys")
     add(g, "printer entries of the profile (WIN.INI)", ALL, ALWAYS,
         "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion",
         ["Devices value <queue>", "PrinterPorts value <queue>", "Windows value Device (the default printer, "
@@ -298,14 +340,15 @@ def entry_count(groups, family, condition):
 
 def render():
     """The whole page."""
-    files, registry, written = file_groups(), registry_groups(), writes()
+    (files, registry), written = step_groups(), writes()
     out = []
     w = out.append
     w("# What the removal program removes")
     w("")
-    w("Generated by `tools/removal_list.py` from the name tables compiled into the program "
+    w("Generated by `tools/removal_list.py` from the steps of the file and registry phases "
+      "(`files/sweeps.cpp`, `registry/sweeps.cpp`) and the name tables compiled into the program "
       "(`files/tables`, `registry/tables`, `restore/tables`); a test keeps it current. "
-      "Regenerate it with `tools/removal_list.py` after changing a table.")
+      "Regenerate it with `tools/removal_list.py` after changing a step or a table.")
     w("")
     w("The program decides at its start, from the installed printers, which of three conditions holds:")
     w("")
