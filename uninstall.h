@@ -190,7 +190,7 @@ extern const char TablePrinterTrees[2][60];
 /* registry/sweeps.cpp */
 int RemoveRegistryEntries(void);
 extern const char TableRegC1[2][27], TableRegC4[43][49], TableRegC5[7][77], TableRegC6[8][66];
-extern const char TableRegC7[5][65], TableRegC8[3][31], TableRegC9[4][31];
+extern const char TableRegC7[5][65], TableRegC8[6][54], TableRegC9[4][31];
 extern const char TableRegW1[2][16], TableRegW2[2][65], TableRegW3[4][61], TableRegW4[17][108];
 extern const char TableRegW5[1][80], TableRegW6[2][62], TableRegW7[1][94], TableRegW8[1][60];
 extern const char TableRegW9[43][13], TableRegW9Maker[42][13], TableRegW10[11][13], TableRegW10Maker[2][13];
