@@ -1,6 +1,6 @@
 /* Removal at the next restart: "[rename]" lines of WININIT.INI for files on
    the 9x family (the NT family moves the file aside instead), and RunOnce
-   commands that remove folders. */
+   commands that remove folders. A plan reports them instead. */
 #include <stdio.h>
 #include <string.h>
 #include "uninstall.h"
@@ -76,12 +76,15 @@ int DeleteOnReboot(char *path, const char *target)
     if (folderLength == 0 || folderLength >= MAX_PATH)
         return 0;
     memcpy(iniPath + folderLength, WININIT_NAME, sizeof(WININIT_NAME));
+    if (PlanOnly)
+        return PlanWinInitLine(iniPath, path);
     file = CreateFileA(iniPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     result = file != INVALID_HANDLE_VALUE && AddLineToWinInit(file, line, (DWORD)length);
     /* Traced before the handle is closed, while the last error is still the failure's. */
     if (!result)
         TraceFailure(GetLastError(), "Cannot schedule %s", path);
+    RestartPending |= result;
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     return result;
@@ -113,6 +116,8 @@ int RemoveDirOnReboot(char *path)
     if (!GetShortPath(path, shortPath))
         return 0;
     memcpy(path, shortPath, strlen(shortPath) + 1);
+    if (PlanOnly)
+        return PlanRestartRemoval(path);
     written = snprintf(command, sizeof(command), "command /c rd %s", path);
     if (written < 0 || written >= (int)sizeof(command))
         return 0;
@@ -124,5 +129,6 @@ int RemoveDirOnReboot(char *path)
     }
     if (result != ERROR_SUCCESS)
         TraceFailure((DWORD)result, "Cannot schedule %s", path);
+    RestartPending |= result == ERROR_SUCCESS;
     return result == ERROR_SUCCESS;
 }
