@@ -52,7 +52,7 @@ extern HWND ProgressWindow;
 extern int ProgressValue;
 extern char TraceBuffer[512];
 extern unsigned RunOnceSerial;
-extern DWORD QuietRun, PlanOnly, RestartPending;
+extern DWORD QuietRun, PlanOnly;
 extern char ReportPath[MAX_PATH];
 
 /* True on Windows 2000 and XP, and on Windows 98 and Me. */
@@ -132,6 +132,8 @@ int PlanProgramStart(const char *module, const char *commandLine, const char *fo
 /* files/reboot.cpp */
 int DeleteOnReboot(char *path, const char *target);
 int RemoveDirOnReboot(char *path);
+void NoteScheduled(const char *path);
+int IsRestartPending(void);
 
 /* files/text.cpp: edits and checks of text read from the machine, over byte
    buffers, with no Windows calls. InsertRenameLine needs RenameLineRoom bytes

@@ -32,7 +32,7 @@ int ScheduleNtDeletion(const char *path)
     if (PlanOnly)
         return PlanRestartRemoval(path);
     if (MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        RestartPending = 1;
+        NoteScheduled(path);
         return 1;
     }
     TraceFailure(GetLastError(), "Cannot schedule %s", path);

@@ -7,6 +7,38 @@
 
 #define WININIT_NAME "\\WinInit.Ini"
 
+/* The items scheduled for the restart, the first of them by their paths, so
+   that the end of the run can tell whether any of them is still there. */
+static char ScheduledPaths[64][MAX_PATH];
+static unsigned ScheduledCount;
+
+/* Notes an item that was scheduled for the restart. */
+void NoteScheduled(const char *path)
+{
+    size_t length = strlen(path);
+
+    if (ScheduledCount < ARRAY_SIZE(ScheduledPaths) && length < MAX_PATH)
+        memcpy(ScheduledPaths[ScheduledCount], path, length + 1);
+    else
+        ScheduledCount = ARRAY_SIZE(ScheduledPaths);
+    ScheduledCount++;
+}
+
+/* 1 when an item scheduled for the restart is still there (or when more
+   were scheduled than noted); an item that the run removed later anyway,
+   such as a folder emptied by a later sweep, does not count. */
+int IsRestartPending(void)
+{
+    unsigned i;
+
+    if (ScheduledCount > ARRAY_SIZE(ScheduledPaths))
+        return 1;
+    for (i = 0; i < ScheduledCount; i++)
+        if (GetFileAttributesA(ScheduledPaths[i]) != INVALID_FILE_ATTRIBUTES)
+            return 1;
+    return 0;
+}
+
 /* Adds the line to the open WININIT.INI through a file mapping that grows the
    file, then cuts the file to the size of its new text (or back to its old
    size when the mapping failed). 1 when the line was written; otherwise the
@@ -84,7 +116,8 @@ int DeleteOnReboot(char *path, const char *target)
     /* Traced before the handle is closed, while the last error is still the failure's. */
     if (!result)
         TraceFailure(GetLastError(), "Cannot schedule %s", path);
-    RestartPending |= result;
+    if (result)
+        NoteScheduled(path);
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     return result;
@@ -129,6 +162,7 @@ int RemoveDirOnReboot(char *path)
     }
     if (result != ERROR_SUCCESS)
         TraceFailure((DWORD)result, "Cannot schedule %s", path);
-    RestartPending |= result == ERROR_SUCCESS;
+    else
+        NoteScheduled(path);
     return result == ERROR_SUCCESS;
 }

@@ -99,13 +99,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     if (!RunRemovalPhases())
         return EXIT_DECLINED;
 
-    code = QuietRun && RestartPending ? EXIT_RESTART_NEEDED : EXIT_DONE;
+    code = IsRestartPending() ? EXIT_RESTART_NEEDED : EXIT_DONE;
     LoadStringA(hInstance, IDS_DONE, caption, sizeof(caption));
     LoadStringA(hInstance, IDS_RESTART_QUESTION, text, sizeof(text));
     ScheduleSelfRemoval();
-    ReportLine("%s", PlanOnly         ? "End of the plan"
-                     : RestartPending ? "Done; Windows must be restarted to finish"
-                                      : "Done");
+    ReportLine("%s", PlanOnly            ? "End of the plan"
+                     : code != EXIT_DONE ? "Done; Windows must be restarted to finish"
+                                         : "Done");
     if (QuietRun)
         return code;
     if (MessageBoxA(NULL, text, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
