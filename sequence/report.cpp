@@ -70,9 +70,10 @@ int StartReport(void)
         return !PlanOnly;
     SetFilePointer(ReportFile, 0, NULL, FILE_END);
     GetLocalTime(&now);
-    ReportLine("%s %s, %04u-%02u-%02u %02u:%02u:%02u", ProductDisplayName,
-               PlanOnly ? "removal plan: what a removal run would do here; nothing has been changed" : "removal",
+    ReportLine("%s removal%s, %04u-%02u-%02u %02u:%02u:%02u", ProductDisplayName, PlanOnly ? " plan" : "",
                now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    if (PlanOnly)
+        ReportLine("What a removal run would do on this machine; nothing has been changed.");
     ReportLine("Windows family: %s", FamilyName());
     return 1;
 }

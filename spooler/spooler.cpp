@@ -87,7 +87,8 @@ int StopSpooler(void)
     if (!IsNtFamily())
         return 0;
     if (PlanOnly) {
-        ReportLine("stop the print spooler");
+        ReportLine("stop the print spooler (driver files that only the spooler holds then go at once, though "
+                   "listed below as in use)");
         return 0;
     }
     if (!OpenSpooler(&manager, &service))
