@@ -545,7 +545,8 @@ def run_plan(m, o, before, locked):
     after = State(m, locked)
     for table in ("files", "keys", "values"):
         old, new = getattr(before, table), getattr(after, table)
-        o.faults += ["the plan changed %s" % (k,) for k in set(old) | set(new) if old.get(k) != new.get(k) and not wine(k)]
+        o.faults += ["the plan changed %s" % (k,) for k in set(old) | set(new)
+                     if old.get(k) != new.get(k) and not wine(k)]
     with open(os.path.join(m.bin, "the plan.txt"), encoding="cp1252") as f:
         return f.read()
 
@@ -581,10 +582,13 @@ def judge_plan(o, m, text, items, states, moved, companions):
     for upper, info in before.files.items():
         action, went = files.pop(upper, ""), upper not in restarted.files
         later = upper in after.files or info[2:4] in moved
-        kept = not went and any(f.startswith(upper + "\\") for f in restarted.files)
-        if not action and went and upper not in waiting or action and ("if empty then" in action and (went and not later or not went and not kept)
-                                              or "if empty then" not in action and (not went or later != ("restart" in action))):
-            o.faults.append("planned %r, went %s: %s" % (action, ("at the restart" if later else "now") if went else "not", info[0]))
+        if "if empty then" in action:
+            right = later and (went or any(f.startswith(upper + "\\") for f in restarted.files))
+        else:
+            right = went and later == ("restart" in action) if action else not went or upper in waiting
+        if not right:
+            went = ("at the restart" if later else "now") if went else "not"
+            o.faults.append("planned %r, went %s: %s" % (action, went, info[0]))
     o.faults += ["planned %r, not there: %s" % (a, f) for f, a in files.items()]
     o.faults += ["planned %s, went %s: key %s" % (covered(k), k not in after.keys, k) for k in before.keys
                  if covered(k) != (k not in after.keys) and not wine(k)]
