@@ -74,6 +74,8 @@ extern HWND ProgressWindow;
 extern int ProgressValue;
 extern char TraceBuffer[512];
 extern unsigned RunOnceSerial;
+extern DWORD QuietRun, PlanOnly;
+extern char ReportPath[MAX_PATH];
 
 /* True on Windows 2000 and XP, and on Windows 98 and Me. */
 #define IsNtFamily() (IsWinXP || IsWin2000)
@@ -81,6 +83,19 @@ extern unsigned RunOnceSerial;
 
 /* sequence/winmain.cpp */
 int RunRemovalPhases(void);
+
+/* sequence/switches.cpp: ReadSwitches returns SwitchesRun, or the exit code
+   after the usage was shown. */
+#define SwitchesRun (-1)
+int ReadSwitches(const char *commandLine);
+
+/* sequence/report.cpp: the file that /log and /plan write, and what a plan
+   has reported as gone. */
+int StartReport(void);
+void ReportLine(const char *format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)));
+void ReportConditions(void);
+DWORD PlanRemoval(const char *action, const char *item);
+int IsPlannedAway(const char *name);
 
 /* sequence/platform.cpp */
 int DetectWindowsFamily(void);
@@ -125,10 +140,22 @@ void TraceDeletion(const char *format, const char *first, const char *second);
 void TraceFailure(DWORD error, const char *format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
 void CopySubstring(char *dst, const char *src, unsigned start, unsigned count);
 int GetShortPath(const char *path, char *shortPath);
+BOOL RemoveFile(const char *path, int clearAttributes);
+BOOL RemoveFolder(const char *path);
+
+/* files/plan.cpp: what the file primitives report in a plan in place of acting */
+BOOL PlanFileRemoval(const char *path, int clearAttributes);
+BOOL PlanFolderRemoval(const char *path);
+int PlanMoveAside(const char *path);
+int PlanRestartRemoval(const char *path);
+int PlanWinInitLine(const char *iniPath, const char *path);
+int PlanProgramStart(const char *module, const char *commandLine, const char *folder, int hidden);
 
 /* files/reboot.cpp */
 int DeleteOnReboot(char *path, const char *target);
 int RemoveDirOnReboot(char *path);
+void NoteScheduled(const char *path);
+int IsRestartPending(void);
 
 /* files/text.cpp: edits and checks of text read from the machine, over byte
    buffers, with no Windows calls. InsertRenameLine needs RenameLineRoom bytes
@@ -175,10 +202,19 @@ int RunStatusServiceRemoval(void);
 /* registry/keytree.cpp */
 LONG DeleteKeyTree(const char *path);
 int GrantKeyFullAccess(const char *path);
-int FindKeyByValue(HKEY parent, const char *valueName, const char *wantedData);
+int FindKeyByValue(HKEY parent, const char *valueName, const char *wantedData, const char *parentPath = NULL);
 LONG DeleteKeyWithSubkeys(HKEY root, const char *path);
 int IsSharedKeyRow(const char *table, unsigned width, unsigned row);
 LONG DeleteKeyIfEmpty(HKEY root, const char *path);
+LONG DeleteRegistryValue(HKEY root, const char *keyPath, HKEY key, const char *valueName);
+const char *RootName(HKEY root);
+
+/* registry/plan.cpp: what the registry primitives report in a plan in place of acting */
+int IsKeyPlannedAway(HKEY root, const char *path, const char *subkey);
+LONG PlanKeyRemoval(HKEY root, const char *path, int repairsAccess);
+LONG PlanSharedKeyRemoval(HKEY root, const char *path);
+LONG PlanValueRemoval(HKEY root, const char *keyPath, HKEY key, const char *valueName);
+LONG PlanValueWrite(HKEY root, const char *path, const char *name, const char *data, int create);
 
 /* registry/devices.cpp */
 int RemoveDeviceRegistrations(void);
@@ -212,7 +248,7 @@ void DeleteDefaultPrinterValue(HKEY root, const char *keyPath, const char *value
 int RestoreSharedSettings(void);
 int RestoreMfcRegistrations(void);
 int WriteUninstallMarker(void);
-LONG SetStringValue(HKEY key, const char *name, const char *data);
+LONG WriteStringValue(HKEY root, const char *path, const char *name, const char *data, int create);
 extern const char TableMfcClassKeys[3][60];
 
 /* restore/handback.cpp */

@@ -10,7 +10,8 @@
 #define StatusProgramName "QnmBceS.exe"
 
 /* Starts module with the command line "<name> -u" in folder, hidden or as
-   the program chooses, and lets it run on its own; 1 when it was started. */
+   the program chooses, and lets it run on its own; 1 when it was started (in
+   a plan: reported, when the program is there). */
 static int StartWithUninstallOption(const char *module, const char *name, const char *folder, int hidden)
 {
     char commandLine[300];
@@ -20,6 +21,8 @@ static int StartWithUninstallOption(const char *module, const char *name, const 
 
     if (written < 0 || written >= (int)sizeof(commandLine))
         return 0;
+    if (PlanOnly)
+        return PlanProgramStart(module, commandLine, folder, hidden);
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
     if (hidden) {

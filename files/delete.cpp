@@ -1,6 +1,7 @@
 /* Deletion of single files and folders, with the restart-time fallback for
    items in use, the traces of what was removed and of what failed, and the
-   row fetch of the name tables. */
+   row fetch of the name tables. In a plan (PlanOnly) the calls that would
+   change the disk report what they would do instead (files/plan.cpp). */
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -28,8 +29,12 @@ static int BuildTemporaryName(char *buffer)
    start; 0, traced, when that is refused. */
 int ScheduleNtDeletion(const char *path)
 {
-    if (MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
+    if (PlanOnly)
+        return PlanRestartRemoval(path);
+    if (MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        NoteScheduled(path);
         return 1;
+    }
     TraceFailure(GetLastError(), "Cannot schedule %s", path);
     return 0;
 }
@@ -45,6 +50,8 @@ int TempRenameFallback(const char *path)
     char temporaryName[MAX_PATH];
     DWORD attributes = GetFileAttributesA(path);
 
+    if (PlanOnly)
+        return PlanMoveAside(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return 0;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && BuildTemporaryName(temporaryName)) {
@@ -75,7 +82,7 @@ static void DeleteItem(char *path, const char *name)
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (RemoveDirectoryA(item))
+        if (RemoveFolder(item))
             return;
         if (IsNtFamily())
             TempRenameFallback(path);
@@ -83,8 +90,7 @@ static void DeleteItem(char *path, const char *name)
             RemoveDirOnReboot(path);
         return;
     }
-    SetFileAttributesA(item, FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(item)) {
+    if (!RemoveFile(item, 1)) {
         error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND)
             return;
@@ -113,6 +119,26 @@ int DeleteFileOrDefer(const char *folder, const char *name)
     return 1;
 }
 
+/* Deletes a file now, after clearing its read-only, hidden and system
+   attributes when clearAttributes is set; as DeleteFileA, the last error
+   tells why it failed. */
+BOOL RemoveFile(const char *path, int clearAttributes)
+{
+    if (PlanOnly)
+        return PlanFileRemoval(path, clearAttributes);
+    if (clearAttributes)
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path);
+}
+
+/* Removes a folder now when it is empty; as RemoveDirectoryA. */
+BOOL RemoveFolder(const char *path)
+{
+    if (PlanOnly)
+        return PlanFolderRemoval(path);
+    return RemoveDirectoryA(path);
+}
+
 /* Puts the short (8.3) form of an existing path into a buffer of 256 bytes;
    0, with the buffer undefined, when the path does not exist or its short
    form would not fit. */
@@ -123,10 +149,13 @@ int GetShortPath(const char *path, char *shortPath)
     return length != 0 && length < 256;
 }
 
-/* Hands a removal message to a debugger, if one listens; shows nothing. */
+/* Hands a removal message to a debugger, if one listens, and to the log;
+   shows nothing. */
 int TraceRemoval(const char *message)
 {
     OutputDebugStringA(message);
+    if (!PlanOnly)
+        ReportLine("%s", message);
     return 1;
 }
 
@@ -140,10 +169,11 @@ void TraceDeletion(const char *format, const char *first, const char *second)
         TraceRemoval(TraceBuffer);
 }
 
-/* Hands a debugger a short line on a deletion, a move aside or a scheduling
-   that failed: the formatted text and ": error <code>". A name that is not
-   there (2, 3) is the normal case of a row that was never installed and is
-   not reported; a line too long for its buffer is dropped whole. */
+/* Hands a debugger and the log a short line on a deletion, a move aside or
+   a scheduling that failed: the formatted text and ": error <code>". A name
+   that is not there (2, 3) is the normal case of a row that was never
+   installed and is not reported; a line too long for its buffer is dropped
+   whole. */
 void TraceFailure(DWORD error, const char *format, ...)
 {
     char line[sizeof(TraceBuffer)];
@@ -159,7 +189,7 @@ void TraceFailure(DWORD error, const char *format, ...)
         return;
     tail = snprintf(line + written, sizeof(line) - written, ": error %lu", error);
     if (tail > 0 && tail < (int)sizeof(line) - written)
-        OutputDebugStringA(line);
+        TraceRemoval(line);
 }
 
 /* Copies count characters of src from position start (also past a NUL) and

@@ -168,8 +168,7 @@ int IsProductPrinterInf(const char *name, const char *folder)
    cannot be deleted is traced and stays. */
 static void DeleteInfFile(const char *path)
 {
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(path))
+    if (!RemoveFile(path, 1))
         TraceFailure(GetLastError(), "Cannot delete %s", path);
 }
 

@@ -1,11 +1,43 @@
 /* Removal at the next restart: "[rename]" lines of WININIT.INI for files on
    the 9x family (the NT family moves the file aside instead), and RunOnce
-   commands that remove folders. */
+   commands that remove folders. A plan reports them instead. */
 #include <stdio.h>
 #include <string.h>
 #include "uninstall.h"
 
 #define WININIT_NAME "\\WinInit.Ini"
+
+/* The items scheduled for the restart, the first of them by their paths, so
+   that the end of the run can tell whether any of them is still there. */
+static char ScheduledPaths[64][MAX_PATH];
+static unsigned ScheduledCount;
+
+/* Notes an item that was scheduled for the restart. */
+void NoteScheduled(const char *path)
+{
+    size_t length = strlen(path);
+
+    if (ScheduledCount < ARRAY_SIZE(ScheduledPaths) && length < MAX_PATH)
+        memcpy(ScheduledPaths[ScheduledCount], path, length + 1);
+    else
+        ScheduledCount = ARRAY_SIZE(ScheduledPaths);
+    ScheduledCount++;
+}
+
+/* 1 when an item scheduled for the restart is still there (or when more
+   were scheduled than noted); an item that the run removed later anyway,
+   such as a folder emptied by a later sweep, does not count. */
+int IsRestartPending(void)
+{
+    unsigned i;
+
+    if (ScheduledCount > ARRAY_SIZE(ScheduledPaths))
+        return 1;
+    for (i = 0; i < ScheduledCount; i++)
+        if (GetFileAttributesA(ScheduledPaths[i]) != INVALID_FILE_ATTRIBUTES)
+            return 1;
+    return 0;
+}
 
 /* Adds the line to the open WININIT.INI through a file mapping that grows the
    file, then cuts the file to the size of its new text (or back to its old
@@ -76,12 +108,16 @@ int DeleteOnReboot(char *path, const char *target)
     if (folderLength == 0 || folderLength >= MAX_PATH)
         return 0;
     memcpy(iniPath + folderLength, WININIT_NAME, sizeof(WININIT_NAME));
+    if (PlanOnly)
+        return PlanWinInitLine(iniPath, path);
     file = CreateFileA(iniPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     result = file != INVALID_HANDLE_VALUE && AddLineToWinInit(file, line, (DWORD)length);
     /* Traced before the handle is closed, while the last error is still the failure's. */
     if (!result)
         TraceFailure(GetLastError(), "Cannot schedule %s", path);
+    if (result)
+        NoteScheduled(path);
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     return result;
@@ -113,6 +149,8 @@ int RemoveDirOnReboot(char *path)
     if (!GetShortPath(path, shortPath))
         return 0;
     memcpy(path, shortPath, strlen(shortPath) + 1);
+    if (PlanOnly)
+        return PlanRestartRemoval(path);
     written = snprintf(command, sizeof(command), "command /c rd %s", path);
     if (written < 0 || written >= (int)sizeof(command))
         return 0;
@@ -124,5 +162,7 @@ int RemoveDirOnReboot(char *path)
     }
     if (result != ERROR_SUCCESS)
         TraceFailure((DWORD)result, "Cannot schedule %s", path);
+    else
+        NoteScheduled(path);
     return result == ERROR_SUCCESS;
 }

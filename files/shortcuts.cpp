@@ -45,7 +45,7 @@ int DeleteShortcutsInFolder(const char *folder)
         return 1;
     do {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsShortcutName(entry.cFileName)
-            && !DeleteFileA(entry.cFileName))
+            && !RemoveFile(entry.cFileName, 0))
             TraceFailure(GetLastError(), "Cannot delete %s\\%s", folder, entry.cFileName);
     } while (FindNextFileA(find, &entry));
     FindClose(find);
@@ -70,7 +70,7 @@ static int DeleteFoundOnDesktop(const char *folder, const char *name)
     if (!JoinPath(path, sizeof(path), folder, name))
         return 0;
     SetLastError(0);
-    deleted = DeleteFileA(path);
+    deleted = RemoveFile(path, 0);
     error = GetLastError();
     if (!deleted)
         TraceFailure(error, "Cannot delete %s", path);
@@ -202,7 +202,8 @@ static void DeleteProfileKeys(const char *profile, const char *table, unsigned w
         CopySubstring(subkey, table, row * width, width);
         if (!JoinPath(path, sizeof(path), profile, subkey))
             continue;
-        status = IsSharedKeyRow(table, width, row) ? DeleteKeyIfEmpty(HKEY_USERS, path) : RegDeleteKeyA(HKEY_USERS, path);
+        status = IsSharedKeyRow(table, width, row) ? DeleteKeyIfEmpty(HKEY_USERS, path)
+                                                   : DeleteKeyWithSubkeys(HKEY_USERS, path);
         if (status != ERROR_SUCCESS)
             TraceFailure((DWORD)status, "Cannot delete key HKU\\%s", path);
     }
@@ -248,7 +249,7 @@ static void RemoveGroupFoldersBelowWindows(void)
             memcpy(group, shortGroup, sizeof(group));
         DeleteShortcutsInFolder(group);
         SetCurrentDirectoryA(windows);
-        if (!RemoveDirectoryA(group)) {
+        if (!RemoveFolder(group)) {
             RemoveDirOnReboot(group);
             memcpy(passed + passedLength, InstallDir, strlen(InstallDir) + 1);
             passedLength += strlen(InstallDir) + 1;

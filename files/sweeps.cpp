@@ -172,7 +172,7 @@ static void RemoveEmptyFolders(const char *folder, const char *table, unsigned w
     for (row = 0; row < rows; row++) {
         CopySubstring(name, table, row * width, width);
         if (JoinPath(path, sizeof(path), folder, name))
-            RemoveDirectoryA(path);
+            RemoveFolder(path);
     }
 }
 
@@ -184,7 +184,7 @@ static void RemoveFolderOrSchedule(char *path)
 {
     DWORD attributes;
 
-    if (path[0] == '\0' || RemoveDirectoryA(path))
+    if (path[0] == '\0' || RemoveFolder(path))
         return;
     attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))

@@ -30,7 +30,7 @@ static void DeleteConfigPrinterKey(const char *queue)
 
     if (!JoinPath(path, sizeof(path), PrintersKey, queue))
         return;
-    status = RegDeleteKeyA(HKEY_CURRENT_CONFIG, path);
+    status = DeleteKeyWithSubkeys(HKEY_CURRENT_CONFIG, path);
     if (status == ERROR_SUCCESS)
         TraceDeletion("Deleted Key \nHKCC\\%s", path, NULL);
     else
@@ -44,13 +44,15 @@ static void DeleteConfigPrinterKey(const char *queue)
    would be found again, so the search of this parent ends there. */
 void DeleteKeysByValue(const char *parentPath, const char *valueName, const char *wantedData, int isQueue)
 {
+    char path[512];
     HKEY parent;
     LONG status;
 
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS)
         return;
-    while (FindKeyByValue(parent, valueName, wantedData)) {
-        status = DeleteKeyWithSubkeys(parent, MatchedKeyName);
+    while (FindKeyByValue(parent, valueName, wantedData, parentPath)) {
+        status = JoinPath(path, sizeof(path), parentPath, MatchedKeyName)
+                     ? DeleteKeyWithSubkeys(HKEY_LOCAL_MACHINE, path) : ERROR_BUFFER_OVERFLOW;
         if (isQueue) {
             RecordPrinterName(MatchedKeyName);
             DeleteConfigPrinterKey(MatchedKeyName);

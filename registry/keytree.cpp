@@ -1,6 +1,7 @@
 /* Registry deletion primitives: whole-tree deletion below HKEY_LOCAL_MACHINE
    with access repair on the NT family, and the search of a key's subkeys by a
-   string value that one of them holds. */
+   string value that one of them holds. In a plan (PlanOnly) the deletions
+   report what they would do instead (registry/plan.cpp). */
 #include <stdio.h>
 #include <string.h>
 #include <shlwapi.h>
@@ -9,10 +10,34 @@
 /* Number of values of one subkey that FindKeyByValue looks at. */
 #define SEARCHED_VALUES 100
 
+/* The short names of the roots, which traces and reports put in front of a key's path. */
+static const struct {
+    HKEY root;
+    const char *name;
+} RootNames[] = {
+    {HKEY_LOCAL_MACHINE, "HKLM"},
+    {HKEY_CURRENT_USER, "HKCU"},
+    {HKEY_CLASSES_ROOT, "HKCR"},
+    {HKEY_CURRENT_CONFIG, "HKCC"},
+    {HKEY_USERS, "HKU"},
+};
+
+const char *RootName(HKEY root)
+{
+    unsigned i;
+
+    for (i = 0; i < ARRAY_SIZE(RootNames); i++)
+        if (RootNames[i].root == root)
+            return RootNames[i].name;
+    return "";
+}
+
 /* Deletes root\path with its subkeys: SHDeleteKeyA on the NT family, where
    RegDeleteKeyA refuses a key that has subkeys; RegDeleteKeyA elsewhere. */
 LONG DeleteKeyWithSubkeys(HKEY root, const char *path)
 {
+    if (PlanOnly)
+        return PlanKeyRemoval(root, path, 0);
     if (IsNtFamily())
         return (LONG)SHDeleteKeyA(root, path);
     return RegDeleteKeyA(root, path);
@@ -42,8 +67,11 @@ LONG DeleteKeyIfEmpty(HKEY root, const char *path)
 {
     DWORD subkeys, values;
     HKEY key;
-    LONG status = RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key);
+    LONG status;
 
+    if (PlanOnly)
+        return PlanSharedKeyRemoval(root, path);
+    status = RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key);
     if (status != ERROR_SUCCESS)
         return status;
     status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
@@ -53,6 +81,14 @@ LONG DeleteKeyIfEmpty(HKEY root, const char *path)
     if (subkeys != 0 || values != 0)
         return ERROR_DIR_NOT_EMPTY;
     return RegDeleteKeyA(root, path);
+}
+
+/* Deletes the value valueName of the open key root\keyPath; as RegDeleteValueA. */
+LONG DeleteRegistryValue(HKEY root, const char *keyPath, HKEY key, const char *valueName)
+{
+    if (PlanOnly)
+        return PlanValueRemoval(root, keyPath, key, valueName);
+    return RegDeleteValueA(key, valueName);
 }
 
 /* Replaces the access list of HKLM\path by one entry that gives the local
@@ -115,6 +151,8 @@ LONG DeleteKeyTree(const char *path)
         return 1;
     if (path == NULL || path[0] == '\0')
         return ERROR_BADKEY;
+    if (PlanOnly)
+        return PlanKeyRemoval(HKEY_LOCAL_MACHINE, path, 1) == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : ERROR_BADKEY;
     if (!GrantKeyFullAccess(path))
         return ERROR_BADKEY;
     status = RegOpenKeyA(HKEY_LOCAL_MACHINE, path, &key);
@@ -177,8 +215,10 @@ static int KeyHoldsValue(HKEY key, const char *valueName, const char *wantedData
 }
 
 /* Finds the first subkey of parent that holds the value valueName with the
-   data wantedData and puts its name into MatchedKeyName. */
-int FindKeyByValue(HKEY parent, const char *valueName, const char *wantedData)
+   data wantedData and puts its name into MatchedKeyName. Given the parent's
+   path below HKEY_LOCAL_MACHINE, a subkey that a plan reported as gone is
+   passed. */
+int FindKeyByValue(HKEY parent, const char *valueName, const char *wantedData, const char *parentPath)
 {
     char name[sizeof(MatchedKeyName)];
     DWORD index;
@@ -188,7 +228,8 @@ int FindKeyByValue(HKEY parent, const char *valueName, const char *wantedData)
     if (parent == NULL)
         return 0;
     for (index = 0; RegEnumKeyA(parent, index, name, sizeof(name)) == ERROR_SUCCESS; index++) {
-        if (RegOpenKeyExA(parent, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS)
+        if ((parentPath != NULL && IsKeyPlannedAway(HKEY_LOCAL_MACHINE, parentPath, name))
+            || RegOpenKeyExA(parent, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS)
             continue;
         found = KeyHoldsValue(subkey, valueName, wantedData);
         RegCloseKey(subkey);

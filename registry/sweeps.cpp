@@ -131,27 +131,6 @@ decltype(TableRegN12) TableRegN12 = {
 #define ListTrace "Deleted Value %s\n From HKLM\\%s"
 #define ProblemTrace "Deleted Value %s\r\n From HKLM\\%s"
 
-/* The short names of the roots, which the traces put in front of a key's path. */
-static const struct {
-    HKEY root;
-    const char *name;
-} RootNames[] = {
-    {HKEY_LOCAL_MACHINE, "HKLM"},
-    {HKEY_CURRENT_USER, "HKCU"},
-    {HKEY_CLASSES_ROOT, "HKCR"},
-    {HKEY_CURRENT_CONFIG, "HKCC"},
-};
-
-static const char *RootName(HKEY root)
-{
-    unsigned i;
-
-    for (i = 0; i < ARRAY_SIZE(RootNames); i++)
-        if (RootNames[i].root == root)
-            return RootNames[i].name;
-    return "";
-}
-
 /* Deletes root\path with its subkeys. On the NT family a key of the machine
    (below HKLM, or among its classes below HKCR) whose access list refuses
    the deletion is deleted as the device keys are, its access list replaced
@@ -214,7 +193,7 @@ static void DeleteKeyTreesFromTable(const char *table, unsigned width, unsigned 
 static void DeleteTracedValue(HKEY root, HKEY key, const char *keyPath, const char *valueName,
                               const char *traceFormat)
 {
-    LONG status = RegDeleteValueA(key, valueName);
+    LONG status = DeleteRegistryValue(root, keyPath, key, valueName);
 
     if (status != ERROR_SUCCESS)
         TraceFailure((DWORD)status, "Cannot delete value %s of %s\\%s", valueName, RootName(root), keyPath);

@@ -4,7 +4,6 @@
    application's product value are pointed at the copies that remain on the
    disks and at the sibling model. */
 #include <direct.h>
-#include <shlwapi.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -106,12 +105,7 @@ static int FormSiblingCopyAppPath(char *path)
 /* Writes one value into an existing key; a key that does not open is left alone. */
 static void SetExistingValue(HKEY root, const char *path, const char *name, const char *data)
 {
-    HKEY key;
-
-    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    SetStringValue(key, name, data);
-    RegCloseKey(key);
+    WriteStringValue(root, path, name, data, 0);
 }
 
 /* Points the icon and the open, print and print-to commands of the document type at
@@ -138,19 +132,16 @@ static void SetDocumentCommands(const char *path)
 /* Writes the copy application's App Paths entry: its long path and its folder. */
 static void SetCopyAppPaths(char *path)
 {
-    HKEY key;
     char *lastSlash;
 
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, AppPathsKey CopyAppName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
     ConvertPathForm(path, 0);
-    SetStringValue(key, NULL, path);
+    if (WriteStringValue(HKEY_LOCAL_MACHINE, AppPathsKey CopyAppName, NULL, path, 0) != ERROR_SUCCESS)
+        return;
     lastSlash = strrchr(path, '\\');
     if (lastSlash != NULL) {
         *lastSlash = '\0';
-        SetStringValue(key, "Path", path);
+        WriteStringValue(HKEY_LOCAL_MACHINE, AppPathsKey CopyAppName, "Path", path, 0);
     }
-    RegCloseKey(key);
 }
 
 /* Hands the companion applications to the sibling model; 0 when there is none. */
@@ -176,8 +167,7 @@ int HandBackCompanionApps(void)
         ConvertPathForm(path, 0);
         SetExistingValue(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName, NULL, path);
     } else {
-        status = Is9xFamily() ? RegDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName)
-                              : (LONG)SHDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName);
+        status = DeleteKeyWithSubkeys(HKEY_LOCAL_MACHINE, AppPathsKey OcrProgramName);
         if (status != ERROR_SUCCESS)
             TraceFailure((DWORD)status, "Cannot delete key HKLM\\" AppPathsKey OcrProgramName);
     }

@@ -19,22 +19,29 @@ decltype(TableMfcClassKeys) TableMfcClassKeys = {
 #define Win9xTypeLib "{C1A8AF28-1257-101B-8FB0-0020AF039CA3}"
 #define UninstallMarker "QuenmarUninstallRan"
 
-/* Writes one REG_SZ value whose length counts the terminating zero. */
-LONG SetStringValue(HKEY key, const char *name, const char *data)
+/* Writes one REG_SZ value, whose length counts the terminating zero, into
+   root\path: a key that is there, or else one that create makes. A plan
+   reports it instead. The status of the call that failed, or ERROR_SUCCESS. */
+LONG WriteStringValue(HKEY root, const char *path, const char *name, const char *data, int create)
 {
-    return RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)data, (DWORD)strlen(data) + 1);
+    HKEY key;
+    LONG status;
+
+    if (PlanOnly)
+        return PlanValueWrite(root, path, name, data, create);
+    status = create ? RegCreateKeyExA(root, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)
+                    : RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)data, (DWORD)strlen(data) + 1);
+    RegCloseKey(key);
+    return status;
 }
 
 /* Creates or opens a key under HKEY_CLASSES_ROOT and writes one value into it. */
 static void SetClassesRootValue(const char *path, const char *name, const char *data)
 {
-    HKEY key;
-
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) !=
-        ERROR_SUCCESS)
-        return;
-    SetStringValue(key, name, data);
-    RegCloseKey(key);
+    WriteStringValue(HKEY_CLASSES_ROOT, path, name, data, 1);
 }
 
 /* Points the class servers that a table names at the named library in the
@@ -85,14 +92,7 @@ int RestoreMfcRegistrations(void)
 /* Leaves an empty RunOnce value as the sign that the removal ran; 0 without the key. */
 int WriteUninstallMarker(void)
 {
-    HKEY key;
-    LONG status;
-
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return 0;
-    status = SetStringValue(key, UninstallMarker, "");
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return WriteStringValue(HKEY_LOCAL_MACHINE, RunOnceKey, UninstallMarker, "", 0) == ERROR_SUCCESS;
 }
 
 /* The restoration phase; returns the result of writing the marker. */

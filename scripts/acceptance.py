@@ -49,7 +49,15 @@ RUNS = {  # the buttons pressed in turn (IDOK, IDCANCEL, IDNO), the boxes wanted
     "normal": (["1", "7", "1"],
                [("VORSICHT!", 0x131), ("Deinstallation abgeschlossen", 0x24), ("Neustart erforderlich", 0x40)], 0),
     "declined": (["2"], [("VORSICHT!", 0x131)], 4),
-    "refused": ([], [("Quenmar T58 deinstallieren", 0x40)], 1)}
+    "refused": ([], [("Quenmar T58 deinstallieren", 0x40)], 1),
+    "badswitch": ([], [("Quenmar T58 deinstallieren", 0x40)], 87),
+    "quiet": ([], [], 3010)}  # 0 on an idle machine, where nothing waits for the restart
+# A plan run precedes the normal run of a "plan" machine; the runs that remove.
+RUNS["plan"] = RUNS["normal"]
+REMOVING = ("normal", "quiet", "plan")
+SWITCHES = {"badswitch": "/quiet:yes", "quiet": '-Quiet /LOG:"%s\\run log.txt"' % RUNNER}
+PLAN = '/plan:"%s\\the plan.txt"' % RUNNER
+PROFILE = "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\"
 PHASES = [("Vorbereitung der Deinstallation...", 1, 4), ("Dateien werden entfernt...", 4, 26),
           ("Dateien werden entfernt...", 26, 36), ("Registrierungseintr\\xe4ge werden entfernt...", 36, 68),
           ("Drucker wird entfernt...", 68, 98), ("Deinstallation abgeschlossen", 98, 100)]
@@ -124,9 +132,9 @@ class Scenario:
             wanted = not {t[1:] for t in tags if t[0] == "!"} & self.tags and \
                 (self.tags & tags or not {t for t in tags if t[0] != "!"})
             if self.family not in families(fams) or letter == "-" or not wanted or \
-                    (kind == "write" and self.run != "normal"):
+                    (kind == "write" and self.run not in REMOVING):
                 continue
-            letter = letter if self.run == "normal" else "s"
+            letter = letter if self.run in REMOVING else "s"
             a, b, c = [fill(x, names) for x in rest + [""] * (3 - len(rest))]
             if kind == "table":
                 # A folder's read-only attribute means nothing to Windows, while the Unix
@@ -362,14 +370,17 @@ def text_of(data):
     return unescape(data[data.index('"') + 1:-1]).rstrip("\0") if data.startswith(('"', "str(")) else data
 
 
-def run_program(m):
+def run_program(m, switches="", buttons=None):
     # The real program with its boxes answered; its exit code, the box texts
     # and Wine's trace: the program's debug lines, heap errors, relayed calls.
     # Wine checks every heap block at each heap call only with the heap trace
     # on, and reports a damaged one as an error of that channel.
     with open(os.path.join(m.bin, "run.err"), "w+", encoding="cp1252", errors="replace") as err:
-        out = m.wine(RUNNER + "\\standin.exe", "run", *RUNS[m.s.run][0], "--", PROGRAM,
-                     out=subprocess.PIPE, err=err, env={"WINEDEBUG": "+relay,warn+debugstr,+heap"})
+        switches = switches or SWITCHES.get(m.s.run)
+        out = m.wine(RUNNER + "\\standin.exe", "run", *RUNS[m.s.run][0] if buttons is None else buttons, "--",
+                     PROGRAM, out=subprocess.PIPE, err=err,
+                     env=dict({"WINEDEBUG": "+relay,warn+debugstr,+heap"},
+                              **({"QT58_SWITCHES": switches} if switches else {})))
         err.seek(0)
         trace = err.read()
     out = out.stdout.decode("cp1252", "replace")
@@ -438,7 +449,7 @@ def awaited(m, s, items, held, before):
     # in place, or for a running program's file, which the run moves aside, the
     # size and time that the move keeps.
     theirs = re.split(r"[=\r\n\0]+|\\\?\?\\", (before.wininit + "\0" + (before.string(*PENDING) or "")).upper())
-    waits = [i for i in items if s.run == "normal" and i.kind in ("file", "dir") and i.id not in theirs + [WININIT] and
+    waits = [i for i in items if s.run in REMOVING and i.kind in ("file", "dir") and i.id not in theirs + [WININIT] and
              (i.expect == "w" or i.expect == "g" and in_use(i, held) or "scheduled" in i.flags)]
     if not s.nt:
         return {(("NUL=" if i.kind == "file" else "COMMAND /C RD ") + p).upper(): i
@@ -540,14 +551,15 @@ def judge_others(o, items, clean, states, accounted):
 def judge_run(o, s, code, out, trace, companions, shorts, spooler):
     boxes = [(re.findall(r'"((?:[^"\\]|\\.)*)"', a)[-1], int(a.rsplit(",", 1)[1].split(")")[0], 16))
              for a, _ in calls(trace, "MessageBoxA")]
-    for fault, wanted, got in (("exit code", RUNS[s.run][2], code), ("boxes", RUNS[s.run][1], boxes)):
+    exit_code = 0 if s.run == "quiet" and s.load == "idle" else RUNS[s.run][2]
+    for fault, wanted, got in (("exit code", exit_code, code), ("boxes", RUNS[s.run][1], boxes)):
         if got != wanted:
             o.faults.append("%s %s, wanted %s" % (fault, got, wanted))
     if "VORSICHT!" in dict(boxes) and "wird der Quenmar T58 von Ihrem System" not in out:
         o.faults.append("the warning does not name the product: " + out)
     o.faults += ["heap: " + line for line in re.findall(r"^\w+:(?:err|warn):heap:.*$", trace, re.M)[:5]]
     o.notes += [n.replace("\\\\", "\\") for n in re.findall(r'OutputDebugStringA "(Cannot[^"]*)"', trace)]
-    if s.run != "normal":
+    if s.run not in REMOVING:
         return
     wanted = ["%s -u\t%s\tshown" % (shorts["monitor"], shorts["install"])] if shorts["monitor"] else []
     wanted += ["QnmBceS.exe -u\tC:\\windows\\system32\thidden"] if shorts["status"] else []
@@ -563,11 +575,91 @@ def judge_run(o, s, code, out, trace, companions, shorts, spooler):
         elif function == "DrawTextA" and re.match(r"\d+%$", text.group(1)) and \
                 (phase, int(text.group(1)[:-1])) not in seen[-1:]:
             seen.append((phase, int(text.group(1)[:-1])))
-    wanted = [("", 0)] + [(t, p) for t, first, end in PHASES for p in range(first, end)
-                          if first != 26 or shorts["monitor"]]
+    wanted = [] if s.run == "quiet" else [("", 0)] + [(t, p) for t, first, end in PHASES for p in range(first, end)
+                                                      if first != 26 or shorts["monitor"]]
     if seen != wanted:
         at = next((i for i, (a, b) in enumerate(zip(seen, wanted)) if a != b), min(len(seen), len(wanted)))
         o.faults.append("progress steps from %s, wanted from %s" % (seen[at:at + 3], wanted[at:at + 3]))
+
+
+def run_plan(m, o, before):
+    # The plan of the planted machine, made before its run: no box, exit code 0,
+    # nothing changed. Returns the plan's text.
+    code, out, trace = run_program(m, PLAN, [])
+    if code != 0 or calls(trace, "MessageBoxA"):
+        o.faults.append("the plan ended with %s: %s" % (code, out.strip()))
+    after = State(m)
+    for table in ("files", "keys", "values"):
+        old, new = getattr(before, table), getattr(after, table)
+        o.faults += ["the plan changed %s" % (k,) for k in set(old) | set(new)
+                     if old.get(k) != new.get(k)]
+    with open(os.path.join(m.bin, "the plan.txt"), encoding="cp1252") as f:
+        return f.read()
+
+
+def judge_plan(o, m, text, items, states, moved, companions):
+    # The plan against the run on the same machine: every item it names goes, at
+    # the restart where it says so (a folder "if empty then" may stay holding
+    # something), every item that went is named (or lies in a key named; what waits
+    # for the restart by another program's instructions aside), every value it
+    # writes holds what it says, and it starts the companions the run started.
+    before, after, restarted = states
+    waiting = {i.id for i in items if i.expect == "w" and "program" not in i.flags}
+    files, keys, values, writes, starts = {}, [], set(), {}, []
+    for action, *f in (line.split("\t") for line in text.splitlines() if "\t" in line):
+        key = reg_path(PROFILE + f[0][1:-1] if action == "delete profile entry" else f[0], m.sid).upper() \
+            if " key" in action or " value" in action or " profile" in action else None
+        if action == "start program":
+            starts.append("\t".join(f))
+        elif action.startswith(("delete file", "move aside", "remove folder")):
+            files[f[0].upper()] = action
+        elif action.startswith("delete key"):
+            keys.append(key)
+        elif action == "write value":
+            writes[(key, f[1][1:-1].upper())] = f[2][1:-1]
+        elif action in ("delete value", "delete profile entry"):
+            values.add((key, f[1][1:-1].upper()))
+    covered = lambda path: any(path == k or path.startswith(k + "\\") for k in keys)
+    for upper, info in before.files.items():
+        action, went = files.pop(upper, ""), upper not in restarted.files
+        later = upper in after.files or info[2:4] in moved
+        if "if empty then" in action:
+            right = later and (went or any(f.startswith(upper + "\\") for f in restarted.files))
+        else:
+            right = went and later == ("restart" in action) if action else not went or upper in waiting
+        if not right:
+            went = ("at the restart" if later else "now") if went else "not"
+            o.faults.append("planned %r, went %s: %s" % (action, went, info[0]))
+    o.faults += ["planned %r, not there: %s" % (a, f) for f, a in files.items()]
+    o.faults += ["planned %s, went %s: key %s" % (covered(k), k not in after.keys, k) for k in before.keys
+                 if covered(k) != (k not in after.keys)]
+    o.faults += ["planned %s, went %s: value %s" % ((k, n) in values, (k, n) not in after.values, v[:2])
+                 for (k, n), v in before.values.items()
+                 if ((k, n) in values or covered(k)) != ((k, n) not in after.values)]
+    o.faults += ["planned %r, written %r: value %s %s" % (data, after.string(*k), *k) for k, data in writes.items()
+                 if after.string(*k) != data]
+    o.faults += ["written unplanned: value %s" % (v[:2],) for k, v in after.values.items() if before.values.get(k) != v
+                 and k not in writes and k != PENDING
+                 and not text_of(v[2]).lower().startswith("command /c rd ")]
+    if sorted(starts) != sorted(companions):
+        o.faults.append("planned starts %s, started %s" % (starts, companions))
+
+
+def judge_log(o, s, log, trace):
+    # The log: a header naming the family and the installation folder, then every
+    # line the run traced, in order, each line break (with its blanks) one blank.
+    lines = log.splitlines()
+    for wanted in ("Windows family: Windows %s" % {"98": "98", "me": "Me", "2k": "2000", "xp": "XP"}[s.family],
+                   "Installation folder: %s (" % s.installdir):
+        if not any(line.startswith(wanted) for line in lines):
+            o.faults.append("log without %r" % wanted)
+    rest = iter(lines)
+    for text, cut in re.findall(r'OutputDebugStringA "((?:[^"\\]|\\.)*)"(\.\.\.)?', trace):
+        text = re.sub(r" *[\r\n][\r\n ]*", " ", re.sub(r"\\(x..|.)", lambda e: {"n": "\n", "r": "\r", "t": "\t"}.get(
+            e.group(1), chr(int(e.group(1)[1:], 16)) if len(e.group(1)) == 3 else e.group(1)), text))
+        if not any(line == text or cut and line.startswith(text) for line in rest):
+            o.faults.append("not in the log, or out of order: " + text)
+            break
 
 
 def run_scenario(s, keep=False, verbose=False):
@@ -589,6 +681,7 @@ def run_scenario(s, keep=False, verbose=False):
         # A sibling model is a printer of the maker too.
         shorts["status"] = s.nt and s.printers == "alone" and "C:\\WINDOWS\\SYSTEM32\\QNMBCES.EXE" in \
             states[0].files
+        plan = s.run == "plan" and run_plan(m, o, states[0])
         code, out, trace = run_program(m)
         if not s.nt:
             finish_9x_key_deletions(m, trace)
@@ -607,6 +700,10 @@ def run_scenario(s, keep=False, verbose=False):
         judge_items(o, items, states, held, moved)
         judge_others(o, items, clean, states, accounted)
         judge_run(o, s, code, out, trace, companions, shorts, spooler and spooler.group(1))
+        if plan:
+            judge_plan(o, m, plan, items, states, moved, companions)
+        if s.run == "quiet":
+            judge_log(o, s, open(os.path.join(m.bin, "run log.txt"), encoding="cp1252").read(), trace)
     except Exception as error:  # a machine that cannot be run is a failed scenario, with its reason
         o.faults.append("could not run: %r at line %d" % (error, error.__traceback__.tb_next.tb_lineno if
                                                           error.__traceback__.tb_next else 0))

@@ -94,22 +94,30 @@ static void AddToList(char (*list)[256], unsigned rows, const char *name)
         memcpy(list[row], name, strlen(name) + 1);
 }
 
-/* Notes one installed printer in the survey values: a queue on the product's
-   own driver in ProductQueueNames; any other driver in OtherPrinterDrivers,
-   and as a printer of the maker or the first sibling model of the series. */
+/* Notes one installed printer in the survey values, and in the report with
+   what it sets: a queue on the product's own driver in ProductQueueNames; any
+   other driver in OtherPrinterDrivers, and as a printer of the maker or the
+   first sibling model of the series. */
 static void NotePrinter(const char *queue, const char *driver)
 {
+    const char *role = "", *sibling = "";
+
     if (_stricmp(driver, ProductDisplayName) == 0) {
         AddToList(ProductQueueNames, ARRAY_SIZE(ProductQueueNames), queue);
-        return;
+        role = ": the product's, removed with it";
+    } else {
+        AddToList(OtherPrinterDrivers, ARRAY_SIZE(OtherPrinterDrivers), driver);
+        if (strstr(driver, MakerName) != NULL) {
+            OtherMakerPrinterPresent = 1;
+            role = ": another printer of the maker";
+        }
+        if (!SiblingModelPresent && HoldsPrefix(driver, TABLE_ARGS(TableSiblingPrefixes))) {
+            SiblingModelPresent = 1;
+            memcpy(SiblingDriverName, driver, strlen(driver) + 1);
+            sibling = ", the sibling model of the series";
+        }
     }
-    AddToList(OtherPrinterDrivers, ARRAY_SIZE(OtherPrinterDrivers), driver);
-    if (strstr(driver, MakerName) != NULL)
-        OtherMakerPrinterPresent = 1;
-    if (SiblingModelPresent || !HoldsPrefix(driver, TABLE_ARGS(TableSiblingPrefixes)))
-        return;
-    SiblingModelPresent = 1;
-    memcpy(SiblingDriverName, driver, strlen(driver) + 1);
+    ReportLine("Printer \"%s\", driver \"%s\"%s%s", queue, driver, role, sibling);
 }
 
 /* Sets OtherMakerPrinterPresent, SiblingModelPresent, SiblingDriverName (the
@@ -249,23 +257,28 @@ static int IsFullPath(const char *path)
     return isalpha((unsigned char)path[0]) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
 }
 
-/* True when folder holds a file (not a folder) that a row of a table names. */
-static int HoldsFileOfTable(const char *folder, const char *table, unsigned width, unsigned rows)
+/* True when folder holds a file (not a folder) that a row of a table
+   names; with report set, every such file is reported. */
+static int HoldsFileOfTable(const char *folder, const char *table, unsigned width, unsigned rows, int report)
 {
     char name[256];
     char path[MAX_PATH];
     DWORD attributes;
     unsigned row;
+    int found = 0;
 
-    for (row = 0; row < rows; row++) {
+    for (row = 0; row < rows && (report || !found); row++) {
         CopySubstring(name, table, row * width, width);
         if (!JoinPath(path, sizeof(path), folder, name))
             continue;
         attributes = GetFileAttributesA(path);
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return 1;
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        found = 1;
+        if (report)
+            ReportLine("The product's program %s is in it", name);
     }
-    return 0;
+    return found;
 }
 
 /* True when folder holds one of the product's own programs that only its
@@ -273,23 +286,34 @@ static int HoldsFileOfTable(const char *folder, const char *table, unsigned widt
    name or holds the same OCR program lacks. */
 int HoldsInstalledProgram(const char *folder)
 {
-    return HoldsFileOfTable(folder, TABLE_ARGS(TableInstalledPrograms));
+    return HoldsFileOfTable(folder, TABLE_ARGS(TableInstalledPrograms), 0);
 }
 
 /* Takes a candidate into InstallDir in its canonical spelling unless it
    cannot be the product's folder: not a full path, a folder that does not
    exist, a drive root, the Program Files, Windows or system folder however
    spelt, a folder without any of the product's installed programs, or, with
-   a sibling model installed, a folder outside one named "QuenmarT58". */
+   a sibling model installed, a folder outside one named "QuenmarT58". A
+   refusal is reported with its reason. */
 static int TakeInstallDirCandidate(const char *candidate)
 {
     char folder[256];
+    const char *refusal = NULL;
 
-    if (!IsFullPath(candidate) || !CanonicalFolder(candidate, folder) || IsSystemFolder(folder)
-        || !HoldsInstalledProgram(folder))
+    if (!IsFullPath(candidate))
+        refusal = "not a full path";
+    else if (!CanonicalFolder(candidate, folder))
+        refusal = "no such folder";
+    else if (IsSystemFolder(folder))
+        refusal = "a drive root, the Program Files, Windows or system folder";
+    else if (!HoldsInstalledProgram(folder))
+        refusal = "none of the product's programs in it";
+    else if (SiblingModelPresent && !NamesProductFolder(folder))
+        refusal = "not in a folder named " ProductFolderName ", and a sibling model is installed";
+    if (refusal != NULL) {
+        ReportLine("Refused as the installation folder: %s (%s)", candidate, refusal);
         return 0;
-    if (SiblingModelPresent && !NamesProductFolder(folder))
-        return 0;
+    }
     memcpy(InstallDir, folder, strlen(folder) + 1);
     return 1;
 }
@@ -314,11 +338,13 @@ static int IsProductPlace(const char *folder)
    drive other than the Windows drive, else the default folder under Program
    Files. The OCR program's entry counts as the product's only when it names
    a place in the product's folders: other scanner packages bundle that
-   program, and the entry is that of whichever package registered it last. */
+   program, and the entry is that of whichever package registered it last.
+   The report learns where the folder was found and what it holds. */
 int FindInstallDir(void)
 {
     char programFiles[256] = "";
     char candidate[256];
+    const char *source = "none found";
     int written, registered;
 
     DefaultInstallDir[0] = '\0';
@@ -330,10 +356,20 @@ int FindInstallDir(void)
     }
     registered = ReadMachineText(AppPathsKey OcrProgramName, NULL, candidate, sizeof(candidate))
                  && CutToInstallFolder(candidate);
-    if (!(registered && TakeInstallDirCandidate(candidate)) && !FindFileOnFixedDrives(ProductFolderName)
-        && DefaultInstallDir[0] != '\0')
+    if (registered && TakeInstallDirCandidate(candidate)) {
+        source = "named by the App Paths entry of " OcrProgramName;
+    } else if (FindFileOnFixedDrives(ProductFolderName)) {
+        source = "found by the search of the fixed drives";
+    } else if (DefaultInstallDir[0] != '\0') {
         memcpy(InstallDir, DefaultInstallDir, strlen(DefaultInstallDir) + 1);
+        source = "the default folder";
+    }
     ProductOwnsOcrAppPath = registered && IsProductPlace(candidate);
+    if (registered)
+        ReportLine("App Paths entry of %s: two folders below %s, %s", OcrProgramName, candidate,
+                   ProductOwnsOcrAppPath ? "a place of the product's" : "not a place of the product's");
+    ReportLine("Installation folder: %s (%s)", InstallDir, source);
+    HoldsFileOfTable(InstallDir, TABLE_ARGS(TableInstalledPrograms), 1);
     return 1;
 }
 

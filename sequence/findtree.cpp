@@ -107,7 +107,8 @@ static int IsPassedFolder(const char *passed, const char *path)
    neither are links (junctions, mount points, symbolic links): what a link
    leads to is either walked where it really lies or is not the product's,
    and a link back up the tree would make the walk endless. A passed folder is
-   only queued. 1 when found. */
+   only queued, and an entry that a plan reported as gone is not taken. 1
+   when found. */
 static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_FIND_DATAA *entry,
                       const char *name, int mode, const char *passed)
 {
@@ -122,12 +123,13 @@ static int VisitEntry(PendingFolders *pending, const char *folder, const WIN32_F
         if (!JoinFolderPath(path, folder, entry->cFileName))
             return 0;
         if (!matches || mode == 2 || strlen(path) >= sizeof(InstallDir) || IsPassedFolder(passed, path)
-            || (mode == 3 && !HoldsInstalledProgram(path))) {
+            || (mode == 3 && !HoldsInstalledProgram(path)) || IsPlannedAway(path)) {
             PushPendingFolder(pending, path);
             return 0;
         }
         memcpy(InstallDir, path, strlen(path) + 1);
-    } else if (mode == 0 || mode == 3 || !matches || (mode == 2 && IsInProductFolder(folder))) {
+    } else if (mode == 0 || mode == 3 || !matches || (mode == 2 && IsInProductFolder(folder))
+               || (JoinFolderPath(path, folder, entry->cFileName) && IsPlannedAway(path))) {
         return 0;
     }
     if (mode == 1 || mode == 2)

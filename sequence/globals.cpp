@@ -20,3 +20,8 @@ HWND ProgressWindow;
 int ProgressValue;
 char TraceBuffer[512];
 unsigned RunOnceSerial;
+/* Set by the switches: no box, wait box, progress window or restart (/quiet,
+   and /plan, which is unattended too); the changing calls report what they
+   would do instead of doing it (/plan); the file that /log or /plan names. */
+DWORD QuietRun, PlanOnly;
+char ReportPath[MAX_PATH];

@@ -1,5 +1,6 @@
-/* Entry of the removal program: the start-up checks, the confirmation, the
-   removal phases in their fixed order and the closing restart offer. */
+/* Entry of the removal program: the switches, the start-up checks, the
+   confirmation, the removal phases in their fixed order and the closing
+   restart offer. */
 #include <stdio.h>
 #include "uninstall.h"
 #include "resource.h"
@@ -9,6 +10,8 @@
 #define EXIT_WRONG_VERSION 1
 #define EXIT_NOT_ADMINISTRATOR 2
 #define EXIT_DECLINED 4
+#define EXIT_NO_PLAN ERROR_CANNOT_MAKE
+#define EXIT_RESTART_NEEDED ERROR_SUCCESS_REBOOT_REQUIRED
 
 /* Shows the wait box with its text while the start-up checks run; NULL when
    it cannot be created (the run goes on without it). */
@@ -39,10 +42,12 @@ int RunRemovalPhases(void)
     length = snprintf(text, sizeof(text), format, ProductDisplayName);
     if (length < 0)
         text[0] = '\0';
-    if (MessageBoxA(NULL, text, caption, MB_OKCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDOK)
-        return 0;
-
-    CreateProgressWindow();
+    /* An unattended run goes on without the warning and the progress window. */
+    if (!QuietRun) {
+        if (MessageBoxA(NULL, text, caption, MB_OKCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDOK)
+            return 0;
+        CreateProgressWindow();
+    }
     ShowProgress(IDS_PREPARING, 0, 4);
     StopSpooler();
     ShowProgress(IDS_REMOVING_FILES, 4, 26);
@@ -61,32 +66,48 @@ int RunRemovalPhases(void)
 
 /* The wait box and the progress window are left to the end of the process:
    the wait box stays behind the early refusal boxes, the progress window
-   behind the closing box. */
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+   behind the closing box. An unattended run (/quiet, /plan) shows neither
+   and ends without the closing box, with EXIT_RESTART_NEEDED when anything
+   besides this program's own file waits for the restart. */
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     char caption[100] = "";
     char text[256] = "";
-    HWND waitWindow;
+    HWND waitWindow = NULL;
+    int code;
 
     hInstance = instance;
-    waitWindow = ShowWaitWindow();
+    code = ReadSwitches(commandLine);
+    if (code != SwitchesRun)
+        return code;
+    if (!QuietRun)
+        waitWindow = ShowWaitWindow();
     if (!DetectWindowsFamily()) {
         ShowStringMessage(IDS_TITLE, IDS_WRONG_VERSION);
         return EXIT_WRONG_VERSION;
     }
     if (!CheckAdministrator())
         return EXIT_NOT_ADMINISTRATOR;
+    if (!StartReport())
+        return EXIT_NO_PLAN;
     SurveyPrinters();
     FindInstallDir();
+    ReportConditions();
     if (waitWindow != NULL)
         DestroyWindow(waitWindow);
 
     if (!RunRemovalPhases())
         return EXIT_DECLINED;
 
+    code = IsRestartPending() ? EXIT_RESTART_NEEDED : EXIT_DONE;
     LoadStringA(hInstance, IDS_DONE, caption, sizeof(caption));
     LoadStringA(hInstance, IDS_RESTART_QUESTION, text, sizeof(text));
     ScheduleSelfRemoval();
+    ReportLine("%s", PlanOnly            ? "End of the plan"
+                     : code != EXIT_DONE ? "Done; Windows must be restarted to finish"
+                                         : "Done");
+    if (QuietRun)
+        return code;
     if (MessageBoxA(NULL, text, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         ShowStringMessage(IDS_RESTART_NEEDED, IDS_REMEMBER_RESTART);
         return EXIT_DONE;

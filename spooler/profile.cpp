@@ -34,11 +34,23 @@ void DeleteDefaultPrinterValue(HKEY root, const char *keyPath, const char *value
     if (RegOpenKeyExA(root, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
     if (ReadTextValue(key, valueName, setting, sizeof(setting)) && NamesRemovedQueue(setting)) {
-        status = RegDeleteValueA(key, valueName);
+        status = DeleteRegistryValue(root, keyPath, key, valueName);
         if (status != ERROR_SUCCESS)
             TraceFailure((DWORD)status, "Cannot delete value %s of %s", valueName, keyPath);
     }
     RegCloseKey(key);
+}
+
+/* Deletes an entry of a section of the profile; a plan reports it instead,
+   when it is there. */
+static void DeleteProfileEntry(const char *section, const char *name)
+{
+    char setting[SettingSize];
+
+    if (!PlanOnly)
+        WriteProfileStringA(section, name, NULL);
+    else if (GetProfileStringA(section, name, "", setting, sizeof(setting)) > 0)
+        ReportLine("delete profile entry\t[%s]\t\"%s\"", section, name);
 }
 
 /* Removes the product's queue from "Devices" and "PrinterPorts", clears the
@@ -53,10 +65,10 @@ int ResetDefaultPrinterProfile(void)
     /* An empty queue name would name no entry, or on some versions the whole
        section: the printer sections are only touched for a known queue. */
     if (ProductPrinterName[0] != '\0') {
-        WriteProfileStringA("Devices", ProductPrinterName, NULL);
-        WriteProfileStringA("PrinterPorts", ProductPrinterName, NULL);
+        DeleteProfileEntry("Devices", ProductPrinterName);
+        DeleteProfileEntry("PrinterPorts", ProductPrinterName);
     }
     if (length < sizeof(setting) - 1 && NamesRemovedQueue(setting))
-        WriteProfileStringA("Windows", "Device", NULL);
+        DeleteProfileEntry("Windows", "Device");
     return SendNotifyMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0) ? 1 : 0;
 }

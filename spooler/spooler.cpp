@@ -76,7 +76,8 @@ static int WaitForServiceState(SC_HANDLE service, SERVICE_STATUS *status, DWORD 
     return status->dwCurrentState == wanted ? result : 0;
 }
 
-/* Stops the print spooler; 1 when it ended up stopped by this request. */
+/* Stops the print spooler; 1 when it ended up stopped by this request. A
+   plan reports it instead. */
 int StopSpooler(void)
 {
     SC_HANDLE manager, service;
@@ -85,6 +86,11 @@ int StopSpooler(void)
 
     if (!IsNtFamily())
         return 0;
+    if (PlanOnly) {
+        ReportLine("stop the print spooler (driver files that only the spooler holds then go at once, though "
+                   "listed below as in use)");
+        return 0;
+    }
     if (!OpenSpooler(&manager, &service))
         return 0;
     ZeroMemory(&status, sizeof(status));
@@ -99,7 +105,8 @@ int StopSpooler(void)
     return result;
 }
 
-/* Starts the print spooler unless it runs; 1 when it ended up running. */
+/* Starts the print spooler unless it runs; 1 when it ended up running. A
+   plan reports it instead. */
 int StartSpooler(void)
 {
     SC_HANDLE manager, service;
@@ -108,6 +115,10 @@ int StartSpooler(void)
 
     if (!IsNtFamily())
         return 0;
+    if (PlanOnly) {
+        ReportLine("start the print spooler again");
+        return 0;
+    }
     if (!OpenSpooler(&manager, &service))
         return 0;
     result = 0;

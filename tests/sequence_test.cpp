@@ -1,8 +1,8 @@
 /* The start-up checks as the user meets them: the Windows versions that run
    and those refused, 64-bit Windows, and a user who is no administrator
    (which Wine cannot produce: its user is always one), through WinMain with
-   its exit code and box, or through the family check for the versions that
-   run. */
+   its exit code and box (none for an unattended run), or through the family
+   check for the versions that run; and switches that end the run at once. */
 #include "test.h"
 
 static const struct {
@@ -11,20 +11,26 @@ static const struct {
     DWORD *family;      /* the family a version that runs counts as */
     int exitCode;       /* else what WinMain returns */
     const char *caption, *text;
+    const char *commandLine;
 } Cases[] = {
-    { 4, 10, 0, 0, &IsWin98, 0, NULL, NULL }, { 4, 90, 0, 0, &IsWinMe, 0, NULL, NULL },
-    { 5, 0, 0, 1, &IsWin2000, 0, NULL, NULL }, { 5, 1, 0, 1, &IsWinXP, 0, NULL, NULL },
-    { 5, 2, 0, 1, &IsWinXP, 0, NULL, NULL }, { 6, 1, 0, 1, &IsWinXP, 0, NULL, NULL },
+    { 4, 10, 0, 0, &IsWin98, 0, NULL, NULL, "" }, { 4, 90, 0, 0, &IsWinMe, 0, NULL, NULL, "" },
+    { 5, 0, 0, 1, &IsWin2000, 0, NULL, NULL, "" }, { 5, 1, 0, 1, &IsWinXP, 0, NULL, NULL, "" },
+    { 5, 2, 0, 1, &IsWinXP, 0, NULL, NULL, "" }, { 6, 1, 0, 1, &IsWinXP, 0, NULL, NULL, "" },
     { 4, 0, 0, 1, NULL, 1, "Quenmar T58 deinstallieren",
       "Das Deinstallationsprogramm kann nicht mit dieser Version von Windows verwendet werden.\n"
-      "Das Deinstallationsprogramm wird nun beendet." },
-    { 3, 51, 0, 1, NULL, 1, "Quenmar T58 deinstallieren", NULL },
-    { 4, 1, 0, 1, NULL, 1, "Quenmar T58 deinstallieren", NULL },
-    { 5, 1, 1, 1, NULL, 1, "Quenmar T58 deinstallieren", NULL },
+      "Das Deinstallationsprogramm wird nun beendet.", "" },
+    { 3, 51, 0, 1, NULL, 1, "Quenmar T58 deinstallieren", NULL, "" },
+    { 4, 1, 0, 1, NULL, 1, "Quenmar T58 deinstallieren", NULL, "" },
+    { 5, 1, 1, 1, NULL, 1, "Quenmar T58 deinstallieren", NULL, "" },
     { 5, 0, 0, 0, NULL, 2, "FEHLER!",
-      "Sie m\xfcssen als Administrator angemeldet sein, um diesen Vorgang durchzuf\xfchren." },
-    { 5, 1, 0, 0, NULL, 2, "FEHLER!", NULL },
-    { 6, 0, 0, 0, NULL, 2, "FEHLER!", NULL },
+      "Sie m\xfcssen als Administrator angemeldet sein, um diesen Vorgang durchzuf\xfchren.", "" },
+    { 5, 1, 0, 0, NULL, 2, "FEHLER!", NULL, "" },
+    { 6, 0, 0, 0, NULL, 2, "FEHLER!", NULL, "" },
+    { 5, 1, 0, 0, NULL, 2, "", NULL, "/quiet" }, { 4, 0, 0, 1, NULL, 1, "", NULL, "-QUIET /log:x.log" },
+    { 5, 1, 0, 1, NULL, 82, "", NULL, "/plan:\"C:\\no such\\plan.txt\"" },
+    { 5, 1, 0, 1, NULL, 0, "Quenmar T58 deinstallieren", NULL, "/?" },
+    { 5, 1, 0, 1, NULL, 87, "Quenmar T58 deinstallieren", NULL, "/log" },
+    { 5, 1, 0, 1, NULL, 87, "Quenmar T58 deinstallieren", NULL, "/plan:a.txt -Log:b.txt" },
 };
 static unsigned Case;
 static char BoxCaption[256], BoxText[512];
@@ -80,12 +86,15 @@ int main(void)
                Cases[Case].major, Cases[Case].minor);
             continue;
         }
-        code = WinMain(GetModuleHandleA(NULL), NULL, (char *)"", SW_SHOW);
+        QuietRun = PlanOnly = 0;
+        ReportPath[0] = '\0';
+        code = WinMain(GetModuleHandleA(NULL), NULL, (char *)Cases[Case].commandLine,
+                       SW_SHOW);
         ok(code == Cases[Case].exitCode && strcmp(BoxCaption, Cases[Case].caption) == 0
            && (Cases[Case].text == NULL || strcmp(BoxText, Cases[Case].text) == 0),
-           "version %lu.%lu%s%s: exit code %d, box \"%s\": \"%s\"", Cases[Case].major, Cases[Case].minor,
-           Cases[Case].wow64 ? " under WOW64" : "", Cases[Case].administrator ? "" : ", no administrator", code,
-           BoxCaption, BoxText);
+           "version %lu.%lu%s%s %s: exit code %d, box \"%s\": \"%s\"", Cases[Case].major, Cases[Case].minor,
+           Cases[Case].wow64 ? " under WOW64" : "", Cases[Case].administrator ? "" : ", no administrator",
+           Cases[Case].commandLine, code, BoxCaption, BoxText);
     }
     return Done("sequence");
 }

@@ -3,7 +3,8 @@
  *   standin run <button id>... -- <program>
  *       starts the program, answers its message boxes in turn with those
  *       buttons (any further box with the one that changes nothing), prints
- *       their captions and texts, and its exit code;
+ *       their captions and texts, and its exit code; the program's switches
+ *       come from QT58_SWITCHES as they stand (Wine would escape quotes);
  *   standin hold        reads "F <path>" (held open without delete sharing),
  *       "M <path>" (mapped as a running program's image),
  *       "K <key below HKCC>[<tab><value><tab><data>]" (volatile key) and
@@ -184,7 +185,8 @@ static int RecordStart(void)
 
 int main(int argc, char **argv)
 {
-    char shortPath[MAX_PATH];
+    char shortPath[MAX_PATH], program[4096];
+    const char *switches = getenv("QT58_SWITCHES");
     int i;
 
     if (argc == 4 && strcmp(argv[1], "/c") == 0 && _stricmp(argv[2], "rd") == 0)
@@ -206,5 +208,7 @@ int main(int argc, char **argv)
         return fprintf(stderr, "usage: see tools/standin.cpp\n"), 2;
     Answers = argv + 2;
     AnswerCount = i - 2;
-    return RunProgram(GetCommandLineA() + (strstr(GetCommandLineA(), " -- ") - GetCommandLineA()) + 4);
+    snprintf(program, sizeof(program), "%s%s%s", strstr(GetCommandLineA(), " -- ") + 4, switches ? " " : "",
+             switches ? switches : "");
+    return RunProgram(program);
 }
