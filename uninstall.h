@@ -167,6 +167,7 @@ int NamesModel(const char *text, size_t length, const char *model, int ignoreCas
 /* files/sweeps.cpp */
 void RemoveProductFiles(void);
 int StepApplies(StepFamilies families, StepCondition condition);
+const char *SparingPrinter(StepFamilies families, StepCondition condition);
 char *GetStepFolder(StepFolder folder, char *buffer);
 int JoinPath(char *buffer, size_t size, const char *folder, const char *name);
 int GetWindowsFolder(char *buffer);

@@ -240,6 +240,34 @@ int StepApplies(StepFamilies families, StepCondition condition)
     return (families & running) && (condition & holding) == condition;
 }
 
+/* What spares a step of the running family that the printers' conditions
+   skip: the sibling model or another printer of the maker; NULL when the
+   step runs, is not for this family, or runs only beside another printer. */
+const char *SparingPrinter(StepFamilies families, StepCondition condition)
+{
+    if (!StepApplies(families, Always) || StepApplies(families, condition))
+        return NULL;
+    if ((condition & IfNoSibling) && SiblingModelPresent)
+        return "the sibling model";
+    return (condition & IfNoOtherMaker) && OtherMakerPrinterPresent ? "another printer of the maker" : NULL;
+}
+
+/* In a plan, names the files of a table that a printer spares in folder, but
+   for those that an earlier step takes all the same. */
+static void ReportSparedFiles(const char *spare, const char *folder, const char *table, unsigned width,
+                              unsigned rows)
+{
+    char name[256], path[MAX_PATH];
+    unsigned row;
+
+    for (row = 0; spare != NULL && folder != NULL && row < rows; row++) {
+        CopySubstring(name, table, row * width, width);
+        if (JoinPath(path, sizeof(path), folder, name) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES
+            && !IsPlannedAway(path))
+            ReportLine("keep for %s\t%s", spare, path);
+    }
+}
+
 /* The folders of the steps that lie below another one. */
 static const struct {
     StepFolder folder, parent;
@@ -421,8 +449,12 @@ void RemoveProductFiles(void)
         TraceRemoval("QnmBceS uninstalled Successfully.");
     for (index = 0; index < ARRAY_SIZE(FileSteps); index++) {
         step = &FileSteps[index];
-        if (!StepApplies(step->families, step->condition))
+        if (!StepApplies(step->families, step->condition)) {
+            if (PlanOnly && step->how == DeleteNames)
+                ReportSparedFiles(SparingPrinter(step->families, step->condition),
+                                  GetStepFolder(step->folder, buffer), step->names, step->width, step->rows);
             continue;
+        }
         folder = GetStepFolder(step->folder, buffer);
         switch (step->how) {
         case DeleteNames:

@@ -247,6 +247,40 @@ static void DeleteValuesFromTable(HKEY root, const char *keyPath, const char *fo
     RegCloseKey(key);
 }
 
+/* 1 when root\keyPath holds a value of that name, or, with name NULL, when
+   the key root\keyPath is there. */
+static int RegistryHolds(HKEY root, const char *keyPath, const char *name)
+{
+    HKEY key;
+    int holds;
+
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    holds = name == NULL || RegQueryValueExA(key, name, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return holds;
+}
+
+/* In a plan, names the keys (keyPath NULL) or the values of keyPath (each
+   behind folder when one is given) that a table names below root and a
+   printer spares, but for keys that an earlier step takes all the same. */
+static void ReportSparedEntries(const char *spare, HKEY root, const char *keyPath, const char *folder,
+                                const char *table, unsigned width, unsigned rows)
+{
+    char row[256], name[256];
+    unsigned index;
+
+    for (index = 0; spare != NULL && index < rows; index++) {
+        CopySubstring(row, table, index * width, width);
+        if (keyPath == NULL && RegistryHolds(root, row, NULL) && !IsKeyPlannedAway(root, row, NULL))
+            ReportLine("keep for %s\t%s\\%s", spare, RootName(root), row);
+        if (keyPath == NULL || (folder != NULL && !JoinPath(name, sizeof(name), folder, row)))
+            continue;
+        if (RegistryHolds(root, keyPath, folder != NULL ? name : row))
+            ReportLine("keep for %s\t%s\\%s\t\"%s\"", spare, RootName(root), keyPath, folder != NULL ? name : row);
+    }
+}
+
 /* The roots by the short names that the traces give them. */
 #define HKLM HKEY_LOCAL_MACHINE
 #define HKCU HKEY_CURRENT_USER
@@ -391,9 +425,14 @@ int RemoveRegistryEntries(void)
         return 0;
     for (index = 0; index < ARRAY_SIZE(RegistrySteps); index++) {
         step = &RegistrySteps[index];
-        if (!StepApplies(step->families, step->condition))
-            continue;
         folder = GetStepFolder(step->folder, buffer);
+        if (!StepApplies(step->families, step->condition)) {
+            if (PlanOnly && (step->how == DeleteKeys || step->how == DeleteKeyTrees || step->how == DeleteValues))
+                ReportSparedEntries(SparingPrinter(step->families, step->condition), step->root,
+                                    step->how == DeleteValues ? step->key : NULL, folder,
+                                    step->names, step->width, step->rows);
+            continue;
+        }
         /* No value is looked for below a folder that cannot be had. */
         if (folder != NULL && folder[0] == '\0')
             continue;

@@ -605,11 +605,14 @@ def judge_plan(o, m, text, items, states, moved, companions):
     # writes holds what it says, and it starts the companions the run started.
     before, after, restarted = states
     waiting = {i.id for i in items if i.expect == "w" and "program" not in i.flags}
-    files, keys, values, writes, starts = {}, [], set(), {}, []
+    files, keys, values, writes, starts, spared = {}, [], set(), {}, [], []
     for action, *f in (line.split("\t") for line in text.splitlines() if "\t" in line):
         key = reg_path(PROFILE + f[0][1:-1] if action == "delete profile entry" else f[0], m.sid).upper() \
             if " key" in action or " value" in action or " profile" in action else None
-        if action == "start program":
+        if action.startswith("keep for "):
+            spared.append([reg_path(f[0], m.sid).upper() if f[0][:2] == "HK" else f[0].upper()] +
+                          [n[1:-1].upper() for n in f[1:]])
+        elif action == "start program":
             starts.append("\t".join(f))
         elif action.startswith(("delete file", "move aside", "remove folder")):
             files[f[0].upper()] = action
@@ -641,6 +644,10 @@ def judge_plan(o, m, text, items, states, moved, companions):
     o.faults += ["written unplanned: value %s" % (v[:2],) for k, v in after.values.items() if before.values.get(k) != v
                  and k not in writes and k != PENDING
                  and not text_of(v[2]).lower().startswith("command /c rd ")]
+    # What it says a printer spares is there, and stays through the run and the restart.
+    for f in spared:
+        o.count("planned as spared") if f[0] in restarted.keys or f[0] in restarted.files or tuple(f) in \
+            restarted.values else o.faults.append("planned as spared, gone: %s" % " ".join(f))
     if sorted(starts) != sorted(companions):
         o.faults.append("planned starts %s, started %s" % (starts, companions))
 
