@@ -2,9 +2,10 @@
    only the types that uninstall.h names. */
 #include <stddef.h>
 typedef unsigned int DWORD, UINT;
-typedef int LONG;
+typedef int LONG, BOOL;
 typedef long INT_PTR, LPARAM, WPARAM;
 typedef void *HINSTANCE, *HWND, *HKEY;
 typedef struct { LONG left, top, right, bottom; } RECT;
 #define CALLBACK
+#define MAX_PATH 260
 #define __MINGW_PRINTF_FORMAT printf
