@@ -36,7 +36,7 @@ void DeleteDefaultPrinterValue(HKEY root, const char *keyPath, const char *value
     if (ReadTextValue(key, valueName, setting, sizeof(setting)) && NamesRemovedQueue(setting)) {
         status = DeleteRegistryValue(root, keyPath, key, valueName);
         if (status != ERROR_SUCCESS)
-            TraceFailure((DWORD)status, "Cannot delete value %s of %s", valueName, keyPath);
+            TraceFailure((DWORD)status, "Cannot delete value %s of %s\\%s", valueName, RootName(root), keyPath);
     }
     RegCloseKey(key);
 }
