@@ -48,8 +48,12 @@ enum StepFamilies {
 };
 /* What must hold for a step besides its family, flags that must all hold: no
    other printer of the maker is installed (a sibling model is one too), one
-   is, no sibling model is; Always names none. */
-enum StepCondition { Always = 0, IfNoOtherMaker = 1, IfOtherMaker = 2, IfNoSibling = 4 };
+   is, no sibling model is, the OCR program's App Paths entry is the
+   product's (ProductOwnsOcrAppPath); Always names none. */
+enum StepCondition {
+    Always = 0, IfNoOtherMaker = 1, IfOtherMaker = 2, IfNoSibling = 4, IfOcrEntryIsProducts = 8,
+    IfNoSiblingOcrEntryIsProducts = IfNoSibling | IfOcrEntryIsProducts
+};
 /* The folders the steps work in (GetStepFolder). */
 enum StepFolder {
     NoFolder, WindowsFolder, SystemFolder, InstallFolder, DefaultInstallFolder, ProgramFilesFolder, DesktopFolder,
@@ -226,7 +230,7 @@ extern const char TablePrinterTrees[2][60];
 
 /* registry/sweeps.cpp */
 int RemoveRegistryEntries(void);
-extern const char TableRegC1[2][27], TableRegC4[43][49], TableRegC5[7][77], TableRegC6[8][66];
+extern const char TableRegC1[2][27], TableRegC4[43][49], TableRegC5[7][77], TableRegC6[7][66];
 extern const char TableRegC7[5][65], TableRegC8[6][54], TableRegC9[4][31];
 extern const char TableRegW1[2][16], TableRegW2[2][65], TableRegW3[4][61], TableRegW4[17][108];
 extern const char TableRegW5[1][80], TableRegW6[2][62], TableRegW7[1][94], TableRegW8[1][60];

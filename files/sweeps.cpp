@@ -235,7 +235,8 @@ int StepApplies(StepFamilies families, StepCondition condition)
     unsigned running = (IsWin98 ? OnWin98 : 0) | (IsWinMe ? OnWinMe : 0) | (IsWin2000 ? OnWin2000 : 0)
                        | (IsWinXP ? OnWinXP : 0);
     unsigned holding = (OtherMakerPrinterPresent ? IfOtherMaker : IfNoOtherMaker)
-                       | (SiblingModelPresent ? 0 : IfNoSibling);
+                       | (SiblingModelPresent ? 0 : IfNoSibling)
+                       | (ProductOwnsOcrAppPath ? IfOcrEntryIsProducts : 0);
 
     return (families & running) && (condition & holding) == condition;
 }

@@ -163,8 +163,6 @@ static void DeleteKeysTracedAs(HKEY root, const char *format, const char *table,
 
     for (row = 0; row < rows; row++) {
         CopySubstring(path, table, row * width, width);
-        if (_stricmp(path, AppPathsKey OcrProgramName) == 0 && !ProductOwnsOcrAppPath)
-            continue;
         status = IsSharedKeyRow(table, width, row) ? DeleteKeyIfEmpty(root, path) : DeleteProductKey(root, path);
         if (status != ERROR_SUCCESS)
             TraceFailure((DWORD)status, "Cannot delete key %s\\%s", RootName(root), path);
@@ -330,6 +328,9 @@ static const struct RegistryStep {
     {TABLE_ARGS(TableRegC5), OnAll, Always, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
     /* OCR package, scan engine, document type and App Paths */
     {TABLE_ARGS(TableRegC6), OnAll, IfNoSibling, DeleteKeys, HKLM, NULL, NoFolder, NULL, NULL},
+    /* the OCR program's App Paths entry, which other scanner packages that bundle the program share */
+    {NAME_ARGS(AppPathsKey OcrProgramName), OnAll, IfNoSiblingOcrEntryIsProducts, DeleteKeys, HKLM, NULL, NoFolder,
+     NULL, NULL},
     /* per-user keys of the scan and OCR applications */
     {TABLE_ARGS(TableRegC7), OnAll, IfNoSibling, DeleteKeys, HKCU, NULL, NoFolder, NULL, NULL},
     /* three subkeys of the maker's key */

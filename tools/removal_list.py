@@ -37,7 +37,7 @@ SOURCES = ["uninstall.h", "files/sweeps.cpp", "registry/sweeps.cpp"]
 FAMILY = {"OnWin98": ["98"], "OnWinMe": ["Me"], "OnWin2000": ["2000"], "OnWinXP": ["XP"], "On9x": NINE_X, "OnNt": NT,
           "OnAll": ALL}
 CONDITION = {"Always": ALWAYS, "IfNoOtherMaker": NO_OTHER_MAKER, "IfOtherMaker": OTHER_MAKER,
-             "IfNoSibling": NO_SIBLING}
+             "IfNoSibling": NO_SIBLING, "IfNoSiblingOcrEntryIsProducts": NO_SIBLING}
 FOLDERS = {"WindowsFolder": "<Windows>", "SystemFolder": "<System>", "InstallFolder": "<InstallDir>",
            "DefaultInstallFolder": "<DefaultInstallDir>", "ProgramFilesFolder": "<ProgramFiles>",
            "DesktopFolder": "<Desktop>"}
